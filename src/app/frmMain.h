@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QTabWidget;
+
+namespace fetchora {
+
+class AboutPage;
+class AppState;
+class CataloguePage;
+class HomePage;
+class McToolBar;
+class OptionsPage;
+class SpecialPage;
+class isButton;
+class ucStatusBar;
+
+// The main window: toolbar, the eight pages, the status bar. Its closing ends
+// the program.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // Main tab strip pages, by index.
+    enum Tab { TabHome, TabApps, TabOptions, TabAbout, TabPortable, TabSlim, TabSpecial, TabInstall };
+    enum SpecialTab { TabSpecialEntries, TabPages, TabInstalledApps };
+
+    explicit frmMain(AppState &state, QWidget *parent = nullptr);
+
+    // Fills the window and restores what the settings file holds; call before show().
+    void startUp();
+    // Asks to check for updates when no catalogue version is installed; call after show().
+    void askForUpdateIfNeeded();
+    // Comes to the front when a second start hands over to this one.
+    void bringToFront();
+
+    // "International", "German", "French" or "Custom" for an update folder address.
+    static QString mirrorName(const QString &address);
+    static QString defaultUpdateAddress();
+
+    McToolBar *McToolBar1;
+    QTabWidget *SSTab1;
+    ucStatusBar *ucStatusBar1;
+    HomePage *home;
+    CataloguePage *apps, *portable, *slim, *install;
+    SpecialPage *specialPage;
+    OptionsPage *optionsPage;
+    AboutPage *about;
+
+Q_SIGNALS:
+    // Windows other parts of the program provide; they connect here.
+    void updateWindowRequested();
+    void addAppRequested();
+    void ddlManagerRequested();
+    void findLinkRequested();
+    void installManagerRequested();
+    void snapshotRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildToolbar();
+    void wireNavigation();
+    void wireRefreshers();
+    void RestoreWindowSettings();
+    void toolbarClicked(int index);
+    void mainTabChanged(int index);
+    void specialTabChanged(int index);
+    void refreshSpecialButtons();
+    void applySearchRules(QLineEdit *box, CataloguePage *page, bool cutAtParen);
+    void showVersionLineOnInfoTabs();
+    void goTo(int tab, int specialTab = -1);
+    void openWinStarterKit();
+    bool saveEverything();
+
+    AppState &m_state;
+    bool m_unloading = false;
+};
+
+} // namespace fetchora

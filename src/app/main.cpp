@@ -1,0 +1,76 @@
+#include "app/frmMain.h"
+#include "catalogue/Catalogue.h"
+#include "platform/ProfileEngine.h"
+#include "platform/SingleInstance.h"
+#include "platform/gui/DesktopShell.h"
+#include "platform/gui/MessageBoxPrompter.h"
+#include "state/AppState.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace fetchora;
+
+int main(int argc, char *argv[])
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Fetchora"));
+    QApplication::setApplicationVersion(AppState::programVersion());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Find, download and install software from a curated catalogue."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral("Use the catalogue and settings in DIR instead of the Data folder beside the program."),
+        QStringLiteral("DIR"));
+    parser.addOption(dataDirOption);
+    // For start-up measurements: report the time to the shown window and leave
+    // without saving anything.
+    QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
+    exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(exitWhenShown);
+    parser.process(app);
+
+    const QString dataDir = parser.isSet(dataDirOption)
+        ? QDir(parser.value(dataDirOption)).absolutePath()
+        : ApplicationPath() + QStringLiteral("Data");
+    if (!QFileInfo(dataDir).isDir())
+        std::fprintf(stderr, "Fetchora: the Data folder %s does not exist; the catalogue is empty.\n",
+                     qPrintable(QDir::toNativeSeparators(dataDir)));
+
+    SingleInstance instance(SingleInstance::keyFor(dataDir));
+    if (!parser.isSet(exitWhenShown) && !instance.tryBecomePrimary())
+        return 0;
+
+    ProfileEngine profiles;
+    DesktopShell shell;
+    MessageBoxPrompter prompter;
+    AppState state(profiles, shell, prompter, dataDir);
+
+    frmMain window(state);
+    prompter.setParentWindow(&window);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &frmMain::bringToFront);
+
+    window.startUp();
+    window.show();
+    if (parser.isSet(exitWhenShown)) {
+        QTimer::singleShot(0, &app, [&] {
+            std::printf("shown-ms %lld\n", static_cast<long long>(sinceStart.elapsed()));
+            std::fflush(stdout);
+            QCoreApplication::exit(0);
+        });
+        return app.exec();
+    }
+    QTimer::singleShot(0, &window, &frmMain::askForUpdateIfNeeded);
+    return app.exec();
+}

@@ -1,0 +1,122 @@
+#include "CataloguePage.h"
+
+#include "widgets/isButton.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+namespace fetchora {
+
+namespace {
+
+QListWidget *makeList(const char *name, QWidget *parent)
+{
+    auto *list = new QListWidget(parent);
+    list->setObjectName(QLatin1String(name));
+    // Borderless lists that scroll sideways for long names by themselves.
+    list->setFrameShape(QFrame::NoFrame);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return list;
+}
+
+QLabel *makeCount(const char *name, QWidget *parent)
+{
+    auto *label = new QLabel(QStringLiteral("0"), parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+} // namespace
+
+CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CataloguePageNames &names,
+                             QWidget *parent)
+    : QWidget(parent), m_catalogue(catalogue), m_db(db)
+{
+    auto *layout = new QVBoxLayout(this);
+    if (names.search) {
+        search = new QLineEdit(QStringLiteral("Search ..."), this);
+        search->setObjectName(QLatin1String(names.search));
+        layout->addWidget(search);
+    }
+
+    categories = makeList(names.categories, this);
+    entries = makeList(names.entries, this);
+    countCategories = makeCount(names.countCategories, this);
+    countEntries = makeCount(names.countEntries, this);
+    // The category column keeps its width; the entry list takes what the
+    // window gives.
+    categories->setFixedWidth(250);
+
+    auto *catColumn = new QVBoxLayout;
+    catColumn->addWidget(categories, 1);
+    catColumn->addWidget(countCategories);
+    auto *entryColumn = new QVBoxLayout;
+    entryColumn->addWidget(entries, 1);
+    entryColumn->addWidget(countEntries);
+    auto *lists = new QHBoxLayout;
+    lists->addLayout(catColumn);
+    lists->addLayout(entryColumn, 1);
+    layout->addLayout(lists, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    extraButtons = new QWidget(this);
+    auto *extra = new QHBoxLayout(extraButtons);
+    extra->setContentsMargins(0, 0, 0, 0);
+    buttons->addWidget(extraButtons);
+    if (names.download) {
+        download = new isButton(QLatin1String(names.downloadCaption), this);
+        download->setObjectName(QLatin1String(names.download));
+        download->setEnabled(false);
+        buttons->addWidget(download);
+    }
+    fromPage = new isButton(QLatin1String(names.fromPageCaption), this);
+    fromPage->setObjectName(QLatin1String(names.fromPage));
+    fromPage->setEnabled(false);
+    buttons->addWidget(fromPage);
+    layout->addLayout(buttons);
+
+    auto count = [](QListWidget *list, QLabel *label) {
+        auto update = [list, label] { label->setText(QString::number(list->count())); };
+        connect(list->model(), &QAbstractItemModel::rowsInserted, label, update);
+        connect(list->model(), &QAbstractItemModel::rowsRemoved, label, update);
+        connect(list->model(), &QAbstractItemModel::modelReset, label, update);
+        connect(list->model(), &QAbstractItemModel::layoutChanged, label, update);
+    };
+    count(categories, countCategories);
+    count(entries, countEntries);
+
+    connect(categories, &QListWidget::currentRowChanged, this, &CataloguePage::onCategorySelected);
+}
+
+void CataloguePage::setCategories(const QStringList &names)
+{
+    categories->clear();
+    categories->addItems(names);
+}
+
+QString CataloguePage::selectedEntryName() const
+{
+    const QListWidgetItem *item = entries->currentItem();
+    return item ? item->text() : QString();
+}
+
+void CataloguePage::onCategorySelected()
+{
+    entries->clear();
+    if (download)
+        download->setEnabled(false);
+    fromPage->setEnabled(false);
+    const QListWidgetItem *item = categories->currentItem();
+    if (!item)
+        return;
+    const QString category = item->text();
+    entries->addItems(m_catalogue.entries(m_db, category));
+    Q_EMIT categoryListed(category);
+}
+
+} // namespace fetchora

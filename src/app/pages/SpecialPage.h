@@ -1,0 +1,33 @@
+#pragma once
+
+#include "catalogue/Catalogue.h"
+
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QTabWidget;
+
+namespace fetchora {
+
+class CataloguePage;
+class isButton;
+
+// The "Special" tab: its own tab strip with the Special database, the help
+// Pages and the list of installed software.
+class SpecialPage : public QWidget
+{
+    Q_OBJECT
+public:
+    SpecialPage(Catalogue &catalogue, QWidget *parent = nullptr);
+
+    QTabWidget *SSTab2;
+    CataloguePage *special;
+    CataloguePage *pages;
+    isButton *cmdRunApp;
+    QLabel *lblPages;
+    QListWidget *lstSoftware;
+    QLabel *lblCountInstalledApps;
+};
+
+} // namespace fetchora

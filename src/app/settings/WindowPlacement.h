@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/ProfileEngine.h"
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace fetchora {
+
+// Left, Top, Height and Width of a window's outer frame, in twips, as the
+// settings file keeps them for every window.
+QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &section);
+
+// Applies a stored placement before the window is shown. A size that is not a
+// positive number is ignored; a position that would leave the title bar on no
+// available screen is ignored and the window opens at its default place.
+void RestoreWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+                        const QString &section);
+
+} // namespace fetchora

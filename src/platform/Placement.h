@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+namespace fetchora {
+
+// Window placements are stored in twips, 1/1440 inch: 15 per pixel at 96 dpi.
+double twipsPerPixel(double logicalDpi);
+int pixelsToTwips(int pixels, double logicalDpi);
+int twipsToPixels(int twips, double logicalDpi);
+
+// A stored number as the settings file holds it: optional blanks, optional sign,
+// digits, an optional fraction. The whole-number part is returned; anything
+// else, or a number that does not fit an int, gives nothing.
+std::optional<int> parseStoredNumber(const QString &text);
+
+// True when enough of the window's title bar (the top strip of its frame) lies
+// on one of the available screen areas for the user to grab it.
+bool titleBarReachable(const QRect &frame, const QList<QRect> &availableScreens);
+
+} // namespace fetchora

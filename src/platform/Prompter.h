@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace fetchora {
+
+// Every message box the program shows goes through here, so a window's
+// question can be answered by a test the same way a user would.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+    virtual void inform(const QString &text) = 0;
+    virtual void warn(const QString &text) = 0;
+    virtual void critical(const QString &text) = 0;
+    // Information icon, Yes and No buttons; only Yes counts.
+    virtual bool askYesNo(const QString &text) = 0;
+};
+
+} // namespace fetchora

@@ -1,0 +1,119 @@
+#include "TextCodec.h"
+
+#include <array>
+#include <cstring>
+
+namespace fetchora {
+
+namespace {
+
+// 0x80..0x9F of Windows-1252. The five bytes the code page leaves undefined map
+// to the C1 control of the same value, as Windows itself does, so every byte
+// survives a decode/encode round trip.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        // Plain ASCII runs dominate these files; skip them eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 chunk;
+            std::memcpy(&chunk, p, 8);
+            if (chunk & 0x8080808080808080ULL)
+                break;
+            p += 8;
+        }
+        if (p >= end)
+            break;
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))
+            || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+TextEncoding detectEncoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return isValidUtf8(bytes.sliced(3)) ? TextEncoding::Utf8Bom : TextEncoding::Windows1252;
+    return isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+QString decodeText(QByteArrayView bytes, TextEncoding encoding)
+{
+    if (encoding != TextEncoding::Windows1252)
+        return QString::fromUtf8(bytes);
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        dst[i] = (c >= 0x80 && c <= 0x9F) ? QChar(kCp1252High[c - 0x80]) : QChar(c);
+    }
+    return out;
+}
+
+bool encodeText(const QString &text, TextEncoding encoding, QByteArray *out)
+{
+    if (encoding != TextEncoding::Windows1252) {
+        *out = text.toUtf8();
+        return true;
+    }
+    QByteArray result;
+    result.reserve(text.size());
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            result.append(char(u));
+            continue;
+        }
+        int found = -1;
+        for (int i = 0; i < 32; ++i) {
+            if (kCp1252High[i] == u) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0)
+            return false;
+        result.append(char(0x80 + found));
+    }
+    *out = result;
+    return true;
+}
+
+} // namespace fetchora

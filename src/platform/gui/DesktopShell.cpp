@@ -1,0 +1,12 @@
+#include "DesktopShell.h"
+
+#include <QDesktopServices>
+
+namespace fetchora {
+
+bool DesktopShell::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace fetchora

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "catalogue/Catalogue.h"
+
+#include <QObject>
+#include <QString>
+
+namespace fetchora {
+
+class ProfileEngine;
+class Prompter;
+class Shell;
+
+// The options of the Options page as the rest of the program sees them.
+struct Options
+{
+    bool systray = false;
+    bool autoUpdate = false;
+    bool adSupportWarning = false;
+    bool jdownloaderSupport = false;
+    bool performOpsWithDoubleClick = false;
+    QString jdownloaderPath;
+    QString signatureServer;
+    int themeIndex = 0;
+
+    bool operator==(const Options &) const = default;
+};
+
+// What the windows share: the services, the catalogue, the options and the
+// current selection. Windows observe it through its signals instead of
+// reading each other's controls.
+class AppState : public QObject
+{
+    Q_OBJECT
+public:
+    AppState(ProfileEngine &profiles, Shell &shell, Prompter &prompter, const QString &dataDir,
+             QObject *parent = nullptr);
+
+    ProfileEngine &profiles() { return m_profiles; }
+    Shell &shell() { return m_shell; }
+    Prompter &prompter() { return m_prompter; }
+    Catalogue &catalogue() { return m_catalogue; }
+
+    const QString &dataDir() const { return m_dataDir; }
+    QString settingsPath() const;
+
+    // The link of the selected entry. Hints shown in the status bar never
+    // change it; every link action uses this.
+    const QString &currentLink() const { return m_currentLink; }
+    void setCurrentLink(const QString &link);
+
+    const Options &options() const { return m_options; }
+    void setOptions(const Options &options);
+
+    // "Fetchora Version: X, Signature Version: Y" as the status bar shows it
+    // when no hint or link is on display.
+    QString versionLine() const;
+    static QString programVersion(); // "major.minor.revision Beta"
+
+Q_SIGNALS:
+    void currentLinkChanged(const QString &link);
+    void optionsChanged(const fetchora::Options &options);
+
+private:
+    ProfileEngine &m_profiles;
+    Shell &m_shell;
+    Prompter &m_prompter;
+    QString m_dataDir;
+    Catalogue m_catalogue;
+    QString m_currentLink;
+    Options m_options;
+};
+
+} // namespace fetchora
