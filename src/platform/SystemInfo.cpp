@@ -19,7 +19,8 @@ QString currentUserName()
 #ifdef Q_OS_WIN
     return qEnvironmentVariable("USERNAME");
 #else
-    return qEnvironmentVariable("USER");
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 #endif
 }
 

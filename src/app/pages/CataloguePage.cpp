@@ -40,6 +40,9 @@ CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CatalogueP
     if (names.search) {
         search = new QLineEdit(QStringLiteral("Search ..."), this);
         search->setObjectName(QLatin1String(names.search));
+        QPalette palette = search->palette();
+        palette.setColor(QPalette::Text, QColor(128, 128, 128));
+        search->setPalette(palette);
         layout->addWidget(search);
     }
 
