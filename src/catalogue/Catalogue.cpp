@@ -34,14 +34,7 @@ QString ApplicationPath()
 QStringList ReadCategoryEntries(ProfileEngine &engine, const QString &databasePath,
                                 const QString &category)
 {
-    QStringList names;
-    const QList<ProfileLine> lines = engine.sectionLines(databasePath, category);
-    names.reserve(lines.size());
-    for (const ProfileLine &line : lines) {
-        if (line.hasValue)
-            names.append(line.name);
-    }
-    return names;
+    return engine.keyNames(databasePath, category);
 }
 
 QString ReadEntryValue(ProfileEngine &engine, const QString &databasePath, const QString &category,

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstring>
 
 namespace fetchora {
 
@@ -19,17 +20,27 @@ struct Span
     qsizetype end = 0;
 };
 
-Span trimmed(const QByteArray &bytes, qsizetype begin, qsizetype end)
+// Offsets are positions in the file; `data` holds the bytes from `origin` on.
+struct Bytes
 {
-    while (begin < end && isBlank(bytes[begin]))
+    const char *data = nullptr;
+    qsizetype origin = 0;
+
+    char at(qsizetype offset) const { return data[offset - origin]; }
+    const char *ptr(qsizetype offset) const { return data + (offset - origin); }
+};
+
+Span trimmed(Bytes b, qsizetype begin, qsizetype end)
+{
+    while (begin < end && isBlank(b.at(begin)))
         ++begin;
-    while (end > begin && isBlank(bytes[end - 1]))
+    while (end > begin && isBlank(b.at(end - 1)))
         --end;
     return {begin, end};
 }
 
 // One physical line: [start, contentEnd) is its text, next is where the
-// following line starts (after CR, LF or CRLF, or the end of the file).
+// following line starts (after CR, LF or CRLF, or the end of the range).
 struct RawLine
 {
     qsizetype start;
@@ -37,20 +48,89 @@ struct RawLine
     qsizetype next;
 };
 
-RawLine lineAt(const QByteArray &bytes, qsizetype start, qsizetype limit)
+// Walks the lines of a byte range. The next CR and the next LF are each found
+// with memchr and remembered, so a range is scanned once however its lines end.
+class LineScanner
 {
-    const char *data = bytes.constData();
-    qsizetype i = start;
-    while (i < limit && data[i] != '\n' && data[i] != '\r')
-        ++i;
-    const qsizetype contentEnd = i;
-    if (i < limit) {
-        if (data[i] == '\r' && i + 1 < limit && data[i + 1] == '\n')
-            i += 2;
-        else
-            ++i;
+public:
+    LineScanner(Bytes bytes, qsizetype limit) : m_bytes(bytes), m_limit(limit) {}
+
+    RawLine lineAt(qsizetype start)
+    {
+        const qsizetype lf = nextOf('\n', start, m_nextLf);
+        const qsizetype cr = nextOf('\r', start, m_nextCr);
+        const qsizetype end = std::min(lf, cr);
+        qsizetype next = end;
+        if (end < m_limit)
+            next = (m_bytes.at(end) == '\r' && end + 1 < m_limit && m_bytes.at(end + 1) == '\n')
+                ? end + 2 : end + 1;
+        return {start, end, next};
     }
-    return {start, contentEnd, i};
+
+private:
+    qsizetype nextOf(char c, qsizetype from, qsizetype &cached) const
+    {
+        if (cached < from) {
+            const void *hit = std::memchr(m_bytes.ptr(from), c, size_t(m_limit - from));
+            cached = hit ? m_bytes.origin + (static_cast<const char *>(hit) - m_bytes.data) : m_limit;
+        }
+        return cached;
+    }
+
+    Bytes m_bytes;
+    qsizetype m_limit;
+    qsizetype m_nextLf = -1;
+    qsizetype m_nextCr = -1;
+};
+
+// What a pass over a file collects: where the headers are, whether the text is
+// UTF-8, and how its first line ends.
+struct ScanState
+{
+    struct Header
+    {
+        QByteArray name; // raw bytes, decoded once the encoding is known
+        qsizetype headerStart;
+        qsizetype bodyStart;
+    };
+    std::vector<Header> headers;
+    bool utf8 = true;
+    bool bom = false;
+    bool eolSeen = false;
+    QByteArray eol = "\r\n";
+};
+
+// Handles the complete lines of [from, limit); a last line without an end is
+// handled only when `atEnd`. Returns where the unhandled rest begins.
+qsizetype scanLines(Bytes b, qsizetype from, qsizetype limit, bool atEnd, ScanState &st)
+{
+    LineScanner scanner(b, limit);
+    qsizetype pos = from;
+    while (pos < limit) {
+        const RawLine line = scanner.lineAt(pos);
+        const bool ended = line.next > line.contentEnd;
+        // A CR at the end of the bytes at hand may be the first half of a CRLF.
+        if ((!ended || (line.next == limit && b.at(line.contentEnd) == '\r')) && !atEnd)
+            break;
+        if (st.utf8 && !QByteArrayView(b.ptr(line.start), line.next - line.start).isValidUtf8())
+            st.utf8 = false;
+        if (!st.eolSeen && ended) {
+            st.eol = QByteArray(b.ptr(line.contentEnd), line.next - line.contentEnd);
+            st.eolSeen = true;
+        }
+        const Span t = trimmed(b, line.start, line.contentEnd);
+        if (t.end > t.begin && b.at(t.begin) == '[') {
+            for (qsizetype i = t.end - 1; i > t.begin; --i) {
+                if (b.at(i) == ']') {
+                    const Span nm = trimmed(b, t.begin + 1, i);
+                    st.headers.push_back({QByteArray(b.ptr(nm.begin), nm.end - nm.begin), line.start, line.next});
+                    break;
+                }
+            }
+        }
+        pos = line.next;
+    }
+    return pos;
 }
 
 bool hasLineBreak(const QString &s)
@@ -95,15 +175,15 @@ QString storedForm(const QString &value)
 
 struct ProfileEngine::Parsed
 {
+    // Where a non-blank line of a section lies; text is decoded only when asked for.
     struct Line
     {
-        QString name;
-        QString value; // trimmed, quotes kept
+        RawLine raw{};
+        qsizetype nameStart = 0, nameEnd = 0;
+        qsizetype valueStart = 0, valueEnd = 0; // trimmed, quotes kept
         bool hasValue = false;
         bool comment = false;
-        RawLine raw{};
-        qsizetype valueStart = 0;
-        qsizetype valueEnd = 0;
+        bool asciiName = true;
     };
 
     struct Section
@@ -112,11 +192,18 @@ struct ProfileEngine::Parsed
         qsizetype headerStart = 0;
         qsizetype bodyStart = 0; // first byte after the header line
         qsizetype bodyEnd = 0;   // start of the next header, or end of file
+        // Built on first use and kept with the parse, so a re-read of an
+        // unchanged file costs nothing.
+        mutable std::optional<QByteArray> body;
         mutable std::optional<std::vector<Line>> lines;
         mutable std::optional<QList<ProfileLine>> visible;
+        mutable std::optional<QStringList> keys;
     };
 
-    QByteArray bytes;
+    // A file read for looking things up keeps only its headers; a section's
+    // bytes are read when it is first used. A file being edited is held whole.
+    QString path;
+    std::optional<QByteArray> whole;
     TextEncoding encoding = TextEncoding::Utf8;
     QByteArray eol = "\r\n";
     qint64 size = -1;
@@ -125,58 +212,103 @@ struct ProfileEngine::Parsed
     QHash<QString, int> firstSection; // case-folded name -> index of first header
     QStringList names;                // listed section names in file order
 
-    QString decode(qsizetype begin, qsizetype end) const
-    {
-        return decodeText(QByteArrayView(bytes.constData() + begin, end - begin), encoding);
-    }
-
-    static std::shared_ptr<Parsed> parse(QByteArray data)
+    static std::shared_ptr<Parsed> fromScan(ScanState &st, qsizetype fileSize)
     {
         auto p = std::make_shared<Parsed>();
-        p->bytes = std::move(data);
-        p->encoding = detectEncoding(p->bytes);
-        const QByteArray &b = p->bytes;
-        const qsizetype n = b.size();
-        qsizetype pos = p->encoding == TextEncoding::Utf8Bom ? 3 : 0;
-        bool eolSeen = false;
-        while (pos < n) {
-            const RawLine line = lineAt(b, pos, n);
-            if (!eolSeen && line.next > line.contentEnd) {
-                p->eol = b.mid(line.contentEnd, line.next - line.contentEnd);
-                eolSeen = true;
+        p->encoding = !st.utf8 ? TextEncoding::Windows1252
+                               : (st.bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8);
+        p->eol = st.eol;
+        p->sections.reserve(st.headers.size());
+        for (std::size_t i = 0; i < st.headers.size(); ++i) {
+            Section sec;
+            sec.name = decodeText(st.headers[i].name, p->encoding);
+            sec.headerStart = st.headers[i].headerStart;
+            sec.bodyStart = st.headers[i].bodyStart;
+            sec.bodyEnd = i + 1 < st.headers.size() ? st.headers[i + 1].headerStart : fileSize;
+            const int index = int(p->sections.size());
+            if (!sec.name.isEmpty()) {
+                p->names.append(sec.name);
+                // A later header of the same name is listed but never reached.
+                const QString folded = sec.name.toCaseFolded();
+                if (!p->firstSection.contains(folded))
+                    p->firstSection.insert(folded, index);
             }
-            const Span t = trimmed(b, line.start, line.contentEnd);
-            if (t.end > t.begin && b[t.begin] == '[') {
-                qsizetype close = -1;
-                for (qsizetype i = t.end - 1; i > t.begin; --i) {
-                    if (b[i] == ']') {
-                        close = i;
-                        break;
-                    }
-                }
-                if (close > 0) {
-                    if (!p->sections.empty())
-                        p->sections.back().bodyEnd = line.start;
-                    Section s;
-                    const Span nm = trimmed(b, t.begin + 1, close);
-                    s.name = p->decode(nm.begin, nm.end);
-                    s.headerStart = line.start;
-                    s.bodyStart = line.next;
-                    s.bodyEnd = n;
-                    const int index = int(p->sections.size());
-                    if (!s.name.isEmpty()) {
-                        p->names.append(s.name);
-                        // A later header of the same name is listed but never reached.
-                        const QString folded = s.name.toCaseFolded();
-                        if (!p->firstSection.contains(folded))
-                            p->firstSection.insert(folded, index);
-                    }
-                    p->sections.push_back(std::move(s));
-                }
-            }
-            pos = line.next;
+            p->sections.push_back(std::move(sec));
         }
         return p;
+    }
+
+    // For editing: the whole file in memory.
+    static std::shared_ptr<Parsed> parse(const QByteArray &data)
+    {
+        ScanState st;
+        st.bom = data.startsWith("\xEF\xBB\xBF");
+        scanLines({data.constData(), 0}, st.bom ? 3 : 0, data.size(), true, st);
+        auto p = fromScan(st, data.size());
+        p->whole = data;
+        return p;
+    }
+
+    // For looking up: one pass through a small reused buffer, so even a very
+    // large catalogue costs no more memory than its headers at start-up.
+    static std::shared_ptr<Parsed> scan(QFile &file, qint64 fileSize, bool *ok)
+    {
+        ScanState st;
+        QByteArray buffer(qMin<qint64>(qMax<qint64>(fileSize, 16), 256 * 1024), Qt::Uninitialized);
+        qsizetype held = 0;       // bytes in the buffer
+        qsizetype bufferStart = 0; // file offset of buffer[0]
+        bool first = true;
+        *ok = true;
+        for (;;) {
+            if (held == buffer.size())
+                buffer.resize(buffer.size() * 2); // one line longer than the buffer
+            const qint64 got = file.read(buffer.data() + held, buffer.size() - held);
+            if (got < 0) {
+                *ok = false;
+                return nullptr;
+            }
+            held += qsizetype(got);
+            const bool atEnd = got == 0;
+            qsizetype from = bufferStart;
+            if (first && (held >= 3 || atEnd)) {
+                st.bom = QByteArrayView(buffer.constData(), held).startsWith("\xEF\xBB\xBF");
+                from += st.bom ? 3 : 0;
+                first = false;
+            } else if (first) {
+                continue;
+            }
+            const qsizetype rest = scanLines({buffer.constData(), bufferStart}, from,
+                                             bufferStart + held, atEnd, st);
+            if (atEnd)
+                return fromScan(st, bufferStart + held);
+            const qsizetype used = rest - bufferStart;
+            std::memmove(buffer.data(), buffer.constData() + used, size_t(held - used));
+            held -= used;
+            bufferStart = rest;
+        }
+        return fromScan(st, bufferStart + held);
+    }
+
+    // The bytes of a section, read from the file on first use.
+    Bytes bytesOf(const Section &s) const
+    {
+        if (whole)
+            return {whole->constData(), 0};
+        if (!s.body) {
+            QByteArray body;
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly) && file.seek(s.bodyStart))
+                body = file.read(s.bodyEnd - s.bodyStart);
+            // A file cut short under our feet yields what is still there.
+            body.resize(s.bodyEnd - s.bodyStart, '\n');
+            s.body = std::move(body);
+        }
+        return {s.body->constData(), s.bodyStart};
+    }
+
+    QString decode(Bytes b, qsizetype begin, qsizetype end) const
+    {
+        return decodeText(QByteArrayView(b.ptr(begin), end - begin), encoding);
     }
 
     const Section *find(const QString &section) const
@@ -192,41 +324,82 @@ struct ProfileEngine::Parsed
     {
         if (s.lines)
             return *s.lines;
+        const Bytes b = bytesOf(s);
         std::vector<Line> out;
+        out.reserve(size_t((s.bodyEnd - s.bodyStart) / 48 + 1));
+        LineScanner scanner(b, s.bodyEnd);
         qsizetype pos = s.bodyStart;
         while (pos < s.bodyEnd) {
-            const RawLine raw = lineAt(bytes, pos, s.bodyEnd);
+            const RawLine raw = scanner.lineAt(pos);
             pos = raw.next;
-            const Span t = trimmed(bytes, raw.start, raw.contentEnd);
+            const Span t = trimmed(b, raw.start, raw.contentEnd);
             if (t.end == t.begin)
                 continue;
             Line line;
             line.raw = raw;
-            line.comment = bytes[t.begin] == ';';
-            const qsizetype eq = bytes.indexOf('=', t.begin);
-            if (eq < 0 || eq >= t.end) {
-                line.name = decode(t.begin, t.end);
+            line.comment = b.at(t.begin) == ';';
+            const void *eqHit = std::memchr(b.ptr(t.begin), '=', size_t(t.end - t.begin));
+            if (!eqHit) {
+                line.nameStart = t.begin;
+                line.nameEnd = t.end;
                 line.valueStart = line.valueEnd = t.end;
             } else {
-                const Span nm = trimmed(bytes, t.begin, eq);
-                const Span val = trimmed(bytes, eq + 1, t.end);
-                line.name = decode(nm.begin, nm.end);
-                line.value = decode(val.begin, val.end);
-                line.hasValue = true;
+                const qsizetype eq = t.begin + (static_cast<const char *>(eqHit) - b.ptr(t.begin));
+                const Span nm = trimmed(b, t.begin, eq);
+                const Span val = trimmed(b, eq + 1, t.end);
+                line.nameStart = nm.begin;
+                line.nameEnd = nm.end;
                 line.valueStart = val.begin;
                 line.valueEnd = val.end;
+                line.hasValue = true;
             }
-            out.push_back(std::move(line));
+            for (qsizetype i = line.nameStart; i < line.nameEnd; ++i) {
+                if (static_cast<unsigned char>(b.at(i)) >= 0x80) {
+                    line.asciiName = false;
+                    break;
+                }
+            }
+            out.push_back(line);
         }
         s.lines = std::move(out);
         return *s.lines;
     }
 
+    QString nameOf(const Section &s, const Line &line) const
+    {
+        return decode(bytesOf(s), line.nameStart, line.nameEnd);
+    }
+    QString valueOf(const Section &s, const Line &line) const
+    {
+        return decode(bytesOf(s), line.valueStart, line.valueEnd);
+    }
+
+    // A linear walk over the raw names: far cheaper than decoding a large
+    // section to build an index for the one lookup a click makes.
     const Line *findKey(const Section &s, const QString &key) const
     {
-        const QString k = trimBlanks(key);
-        for (const Line &line : linesOf(s)) {
-            if (line.hasValue && line.name.compare(k, Qt::CaseInsensitive) == 0)
+        const QString wanted = trimBlanks(key);
+        bool asciiKey = true;
+        for (QChar c : wanted) {
+            if (c.unicode() >= 0x80) {
+                asciiKey = false;
+                break;
+            }
+        }
+        const QByteArray wantedBytes = asciiKey ? wanted.toLatin1() : QByteArray();
+        const auto &lines = linesOf(s);
+        const Bytes b = bytesOf(s);
+        for (const Line &line : lines) {
+            if (!line.hasValue)
+                continue;
+            const qsizetype length = line.nameEnd - line.nameStart;
+            if (asciiKey && line.asciiName) {
+                if (length == wantedBytes.size()
+                    && qstrnicmp(b.ptr(line.nameStart), wantedBytes.constData(), size_t(length)) == 0)
+                    return &line;
+                continue;
+            }
+            if (nameOf(s, line).compare(wanted, Qt::CaseInsensitive) == 0)
                 return &line;
         }
         return nullptr;
@@ -256,15 +429,13 @@ std::shared_ptr<const ProfileEngine::Parsed> ProfileEngine::load(const QString &
         return *it;
 
     QFile file(key);
-    if (!file.open(QIODevice::ReadOnly)) {
+    bool ok = file.open(QIODevice::ReadOnly);
+    std::shared_ptr<Parsed> parsed = ok ? Parsed::scan(file, size, &ok) : nullptr;
+    if (!ok || !parsed) {
         m_cache.remove(key);
         return nullptr;
     }
-    auto parsed = Parsed::parse(file.readAll());
-    if (file.error() != QFileDevice::NoError) {
-        m_cache.remove(key);
-        return nullptr;
-    }
+    parsed->path = key;
     parsed->size = size;
     parsed->modified = modified;
     ++m_parseCount;
@@ -296,7 +467,7 @@ QList<ProfileLine> ProfileEngine::sectionLines(const QString &path, const QStrin
         out.reserve(qsizetype(lines.size()));
         for (const auto &line : lines) {
             if (!line.comment)
-                out.append({line.name, line.value, line.hasValue});
+                out.append({p->nameOf(*s, line), line.hasValue ? p->valueOf(*s, line) : QString(), line.hasValue});
         }
         s->visible = std::move(out);
     }
@@ -313,12 +484,23 @@ QStringList ProfileEngine::sectionText(const QString &path, const QString &secti
 
 QStringList ProfileEngine::keyNames(const QString &path, const QString &section)
 {
-    QStringList out;
-    for (const ProfileLine &line : sectionLines(path, section)) {
-        if (line.hasValue)
-            out.append(line.name);
+    const auto p = load(path);
+    const Parsed::Section *s = p ? p->find(section) : nullptr;
+    if (!s)
+        return {};
+    if (!s->keys) {
+        // Listing a category needs the names only; values are decoded when an
+        // entry is selected.
+        QStringList names;
+        const auto &lines = p->linesOf(*s);
+        names.reserve(qsizetype(lines.size()));
+        for (const auto &line : lines) {
+            if (line.hasValue && !line.comment)
+                names.append(p->nameOf(*s, line));
+        }
+        s->keys = std::move(names);
     }
-    return out;
+    return *s->keys;
 }
 
 std::optional<QString> ProfileEngine::value(const QString &path, const QString &section,
@@ -331,7 +513,7 @@ std::optional<QString> ProfileEngine::value(const QString &path, const QString &
     const Parsed::Line *line = p->findKey(*s, key);
     if (!line)
         return std::nullopt;
-    return unquoted(line->value);
+    return unquoted(p->valueOf(*s, *line));
 }
 
 QString ProfileEngine::readString(const QString &path, const QString &section, const QString &key,
@@ -399,17 +581,21 @@ bool ProfileEngine::write(const QString &path, const QList<ProfileWrite> &change
     const QString key = cacheKey(path);
     const QFileInfo info(key);
     const QString shown = QDir::toNativeSeparators(key);
-    std::shared_ptr<const Parsed> current;
-    if (info.exists()) {
+    // Edits start from the file's bytes as they are on disk now.
+    QByteArray original;
+    const bool existed = info.exists();
+    if (existed) {
         if (!info.isFile())
             return fail(QStringLiteral("%1 is not a file.").arg(shown));
-        current = load(key);
+        QFile in(key);
         // Never replace a file whose contents could not be read: that would lose them.
-        if (!current)
-            return fail(QStringLiteral("%1 could not be read.").arg(shown));
+        if (!in.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("%1 could not be read: %2").arg(shown, in.errorString()));
+        original = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            return fail(QStringLiteral("%1 could not be read: %2").arg(shown, in.errorString()));
     }
-    const QByteArray original = current ? current->bytes : QByteArray();
-    std::shared_ptr<const Parsed> work = current ? current : Parsed::parse(QByteArray());
+    std::shared_ptr<const Parsed> work = Parsed::parse(original);
     QByteArray bytes = original;
 
     for (const ProfileWrite &w : changes) {
@@ -441,20 +627,24 @@ bool ProfileEngine::write(const QString &path, const QList<ProfileWrite> &change
             const QByteArray &eol = work->eol;
             if (s) {
                 if (const Parsed::Line *line = work->findKey(*s, keyName)) {
-                    if (unquoted(line->value) == w.value)
+                    if (unquoted(work->valueOf(*s, *line)) == w.value)
                         continue;
                     edited.replace(line->valueStart, line->valueEnd - line->valueStart, encodedValue);
                     break;
                 }
                 // After the last non-blank line of the section (or its header).
-                RawLine last = lineAt(bytes, s->headerStart, bytes.size());
+                RawLine last = LineScanner({bytes.constData(), 0}, bytes.size()).lineAt(s->headerStart);
                 for (const auto &line : work->linesOf(*s))
                     last = line.raw;
                 const QByteArray entry = encodedKey + '=' + encodedValue;
-                if (last.next == last.contentEnd) // last line of a file without a final line end
+                if (last.next == last.contentEnd) { // last line of a file without a final line end
                     edited.insert(last.next, eol + entry);
-                else
-                    edited.insert(last.next, entry + eol);
+                } else {
+                    // End the new line as the line before it ends: a lone CR put
+                    // in front of an LF would merge with it into one CRLF.
+                    const QByteArray ending = bytes.mid(last.contentEnd, last.next - last.contentEnd);
+                    edited.insert(last.next, entry + ending);
+                }
                 break;
             }
             QByteArray block;
@@ -472,7 +662,9 @@ bool ProfileEngine::write(const QString &path, const QList<ProfileWrite> &change
         work = reparsed;
     }
 
-    if (current && bytes == original)
+    // Nothing to change (or only deletions of what is not there): leave the
+    // file, or its absence, as it is.
+    if (bytes == original && (existed || bytes.isEmpty()))
         return true;
 
     QSaveFile out(key);

@@ -1,7 +1,6 @@
 #include "TextCodec.h"
 
 #include <array>
-#include <cstring>
 
 namespace fetchora {
 
@@ -20,51 +19,9 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 
 bool isValidUtf8(QByteArrayView bytes)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = p + bytes.size();
-    while (p < end) {
-        // Plain ASCII runs dominate these files; skip them eight bytes at a time.
-        while (end - p >= 8) {
-            quint64 chunk;
-            std::memcpy(&chunk, p, 8);
-            if (chunk & 0x8080808080808080ULL)
-                break;
-            p += 8;
-        }
-        if (p >= end)
-            break;
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))
-            || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
+    // Qt's check is strict (no overlong forms, no surrogates, nothing past
+    // U+10FFFF) and skips ASCII runs with vector instructions.
+    return bytes.isValidUtf8();
 }
 
 TextEncoding detectEncoding(QByteArrayView bytes)
