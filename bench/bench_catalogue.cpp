@@ -21,13 +21,13 @@
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
 #include "state/AppState.h"
+#include "widgets/ListBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -533,12 +533,10 @@ int windowOnce(const QString &big)
         return 2;
     };
     CataloguePage *apps = window.apps;
-    const auto bigItems = apps->categories->findItems(categoryName(kBigCategory), Qt::MatchExactly);
-    const auto otherItems = apps->categories->findItems(categoryName(kOtherCategory), Qt::MatchExactly);
-    if (bigItems.isEmpty() || otherItems.isEmpty())
+    const int bigRow = apps->categories->findExact(categoryName(kBigCategory), Qt::CaseSensitive);
+    const int otherRow = apps->categories->findExact(categoryName(kOtherCategory), Qt::CaseSensitive);
+    if (bigRow < 0 || otherRow < 0)
         return fail("categories not listed");
-    const int bigRow = apps->categories->row(bigItems.first());
-    const int otherRow = apps->categories->row(otherItems.first());
     const int otherCount = entriesIn(kOtherCategory);
     // Settings restored at start could already have selected it.
     if (apps->categories->currentRow() == bigRow && !timeSelect(apps, otherRow, otherCount))

@@ -14,6 +14,7 @@
 #include "platform/SystemInfo.h"
 #include "state/AppState.h"
 #include "update/VersionFile.h"
+#include "widgets/ListBox.h"
 #include "widgets/McToolBar.h"
 #include "widgets/isButton.h"
 #include "widgets/ucStatusBar.h"
@@ -24,7 +25,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTabWidget>
@@ -297,12 +297,12 @@ void frmMain::toolbarClicked(int index)
 void frmMain::openWinStarterKit()
 {
     goTo(TabSpecial, TabSpecialEntries);
-    QListWidget *cats = specialPage->special->categories;
+    ListBox *cats = specialPage->special->categories;
     // Exact text, but without regard to case, first match from the top.
-    const auto found = cats->findItems(QStringLiteral("Windows Starter Kit"), Qt::MatchFixedString);
-    if (!found.isEmpty()) {
-        cats->setCurrentItem(found.first());
-        cats->scrollToItem(found.first(), QAbstractItemView::PositionAtTop);
+    const int found = cats->findExact(QStringLiteral("Windows Starter Kit"), Qt::CaseInsensitive);
+    if (found >= 0) {
+        cats->setCurrentRow(found);
+        cats->scrollTo(cats->model()->index(found, 0), QAbstractItemView::PositionAtTop);
     }
     specialPage->special->search->setText(QStringLiteral("Windows Starter Kit"));
 }
@@ -413,7 +413,7 @@ void frmMain::wireRefreshers()
                 [this, box, pickSource, cut = cut] { applySearchRules(box, pickSource, cut); });
     }
 
-    connect(specialPage->special->entries, &QListWidget::currentRowChanged, this,
+    connect(specialPage->special->entries, &ListBox::currentRowChanged, this,
             &frmMain::refreshSpecialButtons);
     connect(specialPage->special, &CataloguePage::categoryListed, this, &frmMain::refreshSpecialButtons);
 

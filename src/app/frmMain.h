@@ -4,7 +4,6 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QTabWidget;
 
 namespace fetchora {

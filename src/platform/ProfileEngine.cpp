@@ -112,8 +112,6 @@ qsizetype scanLines(Bytes b, qsizetype from, qsizetype limit, bool atEnd, ScanSt
         // A CR at the end of the bytes at hand may be the first half of a CRLF.
         if ((!ended || (line.next == limit && b.at(line.contentEnd) == '\r')) && !atEnd)
             break;
-        if (st.utf8 && !QByteArrayView(b.ptr(line.start), line.next - line.start).isValidUtf8())
-            st.utf8 = false;
         if (!st.eolSeen && ended) {
             st.eol = QByteArray(b.ptr(line.contentEnd), line.next - line.contentEnd);
             st.eolSeen = true;
@@ -130,6 +128,9 @@ qsizetype scanLines(Bytes b, qsizetype from, qsizetype limit, bool atEnd, ScanSt
         }
         pos = line.next;
     }
+    // Whole lines only: a line end never falls inside a multi-byte character.
+    if (st.utf8 && !QByteArrayView(b.ptr(from), pos - from).isValidUtf8())
+        st.utf8 = false;
     return pos;
 }
 
@@ -194,7 +195,6 @@ struct ProfileEngine::Parsed
         qsizetype bodyEnd = 0;   // start of the next header, or end of file
         // Built on first use and kept with the parse, so a re-read of an
         // unchanged file costs nothing.
-        mutable std::optional<QByteArray> body;
         mutable std::optional<std::vector<Line>> lines;
         mutable std::optional<QList<ProfileLine>> visible;
         mutable std::optional<QStringList> keys;
@@ -289,21 +289,23 @@ struct ProfileEngine::Parsed
         return fromScan(st, bufferStart + held);
     }
 
-    // The bytes of a section, read from the file on first use.
-    Bytes bytesOf(const Section &s) const
+    // The bytes of a section: from memory for a file being edited, else read
+    // from the file into the caller's reused buffer, whose pages stay warm.
+    Bytes bytesOf(const Section &s, QByteArray *scratch) const
     {
         if (whole)
             return {whole->constData(), 0};
-        if (!s.body) {
-            QByteArray body;
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly) && file.seek(s.bodyStart))
-                body = file.read(s.bodyEnd - s.bodyStart);
-            // A file cut short under our feet yields what is still there.
-            body.resize(s.bodyEnd - s.bodyStart, '\n');
-            s.body = std::move(body);
-        }
-        return {s.body->constData(), s.bodyStart};
+        const qsizetype length = s.bodyEnd - s.bodyStart;
+        if (scratch->size() < length)
+            scratch->resize(length);
+        qint64 got = -1;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.seek(s.bodyStart))
+            got = file.read(scratch->data(), length);
+        // A file cut short under our feet yields what is still there.
+        if (got < length)
+            std::memset(scratch->data() + qMax<qint64>(got, 0), '\n', size_t(length - qMax<qint64>(got, 0)));
+        return {scratch->constData(), s.bodyStart};
     }
 
     QString decode(Bytes b, qsizetype begin, qsizetype end) const
@@ -320,13 +322,10 @@ struct ProfileEngine::Parsed
         return it == firstSection.constEnd() ? nullptr : &sections[*it];
     }
 
-    const std::vector<Line> &linesOf(const Section &s) const
+    // Calls f(line) for each non-blank line of the section until f returns false.
+    template<class F>
+    static void forEachLine(Bytes b, const Section &s, F f)
     {
-        if (s.lines)
-            return *s.lines;
-        const Bytes b = bytesOf(s);
-        std::vector<Line> out;
-        out.reserve(size_t((s.bodyEnd - s.bodyStart) / 48 + 1));
         LineScanner scanner(b, s.bodyEnd);
         qsizetype pos = s.bodyStart;
         while (pos < s.bodyEnd) {
@@ -359,50 +358,87 @@ struct ProfileEngine::Parsed
                     break;
                 }
             }
-            out.push_back(line);
+            if (!f(line))
+                return;
         }
-        s.lines = std::move(out);
+    }
+
+    // For edits (the whole file is in memory): every line of a section.
+    const std::vector<Line> &linesOf(const Section &s) const
+    {
+        if (!s.lines) {
+            std::vector<Line> out;
+            forEachLine(bytesOf(s, nullptr), s, [&](const Line &line) {
+                out.push_back(line);
+                return true;
+            });
+            s.lines = std::move(out);
+        }
         return *s.lines;
     }
 
-    QString nameOf(const Section &s, const Line &line) const
+    // Compares a line's name with a key without regard to case. ASCII names
+    // are compared on their bytes, so a lookup decodes nothing it passes over.
+    class KeyMatcher
     {
-        return decode(bytesOf(s), line.nameStart, line.nameEnd);
-    }
-    QString valueOf(const Section &s, const Line &line) const
-    {
-        return decode(bytesOf(s), line.valueStart, line.valueEnd);
-    }
+    public:
+        explicit KeyMatcher(const QString &key) : m_wanted(trimBlanks(key))
+        {
+            for (QChar c : m_wanted) {
+                if (c.unicode() >= 0x80) {
+                    m_ascii = false;
+                    return;
+                }
+            }
+            m_bytes = m_wanted.toLatin1();
+        }
 
-    // A linear walk over the raw names: far cheaper than decoding a large
-    // section to build an index for the one lookup a click makes.
+        bool matches(const Parsed &p, Bytes b, const Line &line) const
+        {
+            if (!line.hasValue)
+                return false;
+            const qsizetype length = line.nameEnd - line.nameStart;
+            if (m_ascii && line.asciiName)
+                return length == m_bytes.size()
+                    && qstrnicmp(b.ptr(line.nameStart), m_bytes.constData(), size_t(length)) == 0;
+            return p.decode(b, line.nameStart, line.nameEnd).compare(m_wanted, Qt::CaseInsensitive) == 0;
+        }
+
+    private:
+        QString m_wanted;
+        QByteArray m_bytes;
+        bool m_ascii = true;
+    };
+
     const Line *findKey(const Section &s, const QString &key) const
     {
-        const QString wanted = trimBlanks(key);
-        bool asciiKey = true;
-        for (QChar c : wanted) {
-            if (c.unicode() >= 0x80) {
-                asciiKey = false;
-                break;
-            }
-        }
-        const QByteArray wantedBytes = asciiKey ? wanted.toLatin1() : QByteArray();
-        const auto &lines = linesOf(s);
-        const Bytes b = bytesOf(s);
-        for (const Line &line : lines) {
-            if (!line.hasValue)
-                continue;
-            const qsizetype length = line.nameEnd - line.nameStart;
-            if (asciiKey && line.asciiName) {
-                if (length == wantedBytes.size()
-                    && qstrnicmp(b.ptr(line.nameStart), wantedBytes.constData(), size_t(length)) == 0)
-                    return &line;
-                continue;
-            }
-            if (nameOf(s, line).compare(wanted, Qt::CaseInsensitive) == 0)
+        const KeyMatcher matcher(key);
+        const Bytes b = bytesOf(s, nullptr);
+        for (const Line &line : linesOf(s)) {
+            if (matcher.matches(*this, b, line))
                 return &line;
         }
         return nullptr;
+    }
+
+    QString valueOf(const Section &s, const Line &line) const
+    {
+        return decode(bytesOf(s, nullptr), line.valueStart, line.valueEnd);
+    }
+
+    // For lookups: the first matching key's value, trimmed, quotes kept.
+    std::optional<QString> lookup(const Section &s, const QString &key, QByteArray &scratch) const
+    {
+        const KeyMatcher matcher(key);
+        const Bytes b = bytesOf(s, &scratch);
+        std::optional<QString> found;
+        forEachLine(b, s, [&](const Line &line) {
+            if (!matcher.matches(*this, b, line))
+                return true;
+            found = decode(b, line.valueStart, line.valueEnd);
+            return false;
+        });
+        return found;
     }
 };
 
@@ -463,12 +499,14 @@ QList<ProfileLine> ProfileEngine::sectionLines(const QString &path, const QStrin
         return {};
     if (!s->visible) {
         QList<ProfileLine> out;
-        const auto &lines = p->linesOf(*s);
-        out.reserve(qsizetype(lines.size()));
-        for (const auto &line : lines) {
+        const Bytes b = p->bytesOf(*s, &m_scratch);
+        Parsed::forEachLine(b, *s, [&](const Parsed::Line &line) {
             if (!line.comment)
-                out.append({p->nameOf(*s, line), line.hasValue ? p->valueOf(*s, line) : QString(), line.hasValue});
-        }
+                out.append({p->decode(b, line.nameStart, line.nameEnd),
+                            line.hasValue ? p->decode(b, line.valueStart, line.valueEnd) : QString(),
+                            line.hasValue});
+            return true;
+        });
         s->visible = std::move(out);
     }
     return *s->visible;
@@ -492,12 +530,12 @@ QStringList ProfileEngine::keyNames(const QString &path, const QString &section)
         // Listing a category needs the names only; values are decoded when an
         // entry is selected.
         QStringList names;
-        const auto &lines = p->linesOf(*s);
-        names.reserve(qsizetype(lines.size()));
-        for (const auto &line : lines) {
+        const Bytes b = p->bytesOf(*s, &m_scratch);
+        Parsed::forEachLine(b, *s, [&](const Parsed::Line &line) {
             if (line.hasValue && !line.comment)
-                names.append(p->nameOf(*s, line));
-        }
+                names.append(p->decode(b, line.nameStart, line.nameEnd));
+            return true;
+        });
         s->keys = std::move(names);
     }
     return *s->keys;
@@ -510,10 +548,10 @@ std::optional<QString> ProfileEngine::value(const QString &path, const QString &
     const Parsed::Section *s = p ? p->find(section) : nullptr;
     if (!s)
         return std::nullopt;
-    const Parsed::Line *line = p->findKey(*s, key);
-    if (!line)
+    const std::optional<QString> found = p->lookup(*s, key, m_scratch);
+    if (!found)
         return std::nullopt;
-    return unquoted(p->valueOf(*s, *line));
+    return unquoted(*found);
 }
 
 QString ProfileEngine::readString(const QString &path, const QString &section, const QString &key,

@@ -108,6 +108,7 @@ private:
     std::shared_ptr<const Parsed> load(const QString &path);
 
     QHash<QString, std::shared_ptr<const Parsed>> m_cache;
+    QByteArray m_scratch; // reused for section reads, so its pages stay warm
     int m_parseCount = 0;
 };
 

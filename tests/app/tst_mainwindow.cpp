@@ -23,7 +23,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include "widgets/ListBox.h"
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
@@ -79,11 +79,11 @@ double screenDpi()
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
 
-QStringList itemTexts(const QListWidget *list)
+QStringList itemTexts(const ListBox *list)
 {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
-        out.append(list->item(i)->text());
+        out.append(list->text(i));
     return out;
 }
 
@@ -274,13 +274,13 @@ void MainWindowTest::categoriesListedInFileOrder()
     QVERIFY(writeCatalogue(m_data));
     Run *run = start(m_data);
     QVERIFY(run);
-    auto *lstCat = run->child<QListWidget>("lstCat");
+    auto *lstCat = run->child<ListBox>("lstCat");
     QVERIFY(lstCat);
     QCOMPARE(itemTexts(lstCat), (QStringList{"Browsers", "All", "Tools"}));
     QCOMPARE(run->child<QLabel>("lblCountCat")->text(), QStringLiteral("3"));
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstCatSpecial")),
+    QCOMPARE(itemTexts(run->child<ListBox>("lstCatSpecial")),
              (QStringList{"Windows Starter Kit 2", "Commands", "WINDOWS STARTER KIT"}));
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstCatInstall")),
+    QCOMPARE(itemTexts(run->child<ListBox>("lstCatInstall")),
              (QStringList{"Install Set A", "Install Set B"}));
     QCOMPARE(run->child<QLabel>("lblCountCatPages")->text(), QStringLiteral("2"));
 }
@@ -291,14 +291,14 @@ void MainWindowTest::missingDefinitionFileLeavesOnlyItsListEmpty()
     QVERIFY(QFile::remove(QDir(m_data).filePath(QStringLiteral("FOSlim.def"))));
     Run *run = start(m_data);
     QVERIFY(run);
-    QCOMPARE(run->child<QListWidget>("lstCatSlim")->count(), 0);
+    QCOMPARE(run->child<ListBox>("lstCatSlim")->count(), 0);
     QCOMPARE(run->child<QLabel>("lblCountCatSlim")->text(), QStringLiteral("0"));
-    QCOMPARE(run->child<QListWidget>("lstCat")->count(), 3);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstCatPortable")),
+    QCOMPARE(run->child<ListBox>("lstCat")->count(), 3);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstCatPortable")),
              (QStringList{"Portable Browsers", "Portable Tools"}));
-    QCOMPARE(run->child<QListWidget>("lstCatSpecial")->count(), 3);
-    QCOMPARE(run->child<QListWidget>("lstCatPages")->count(), 2);
-    QCOMPARE(run->child<QListWidget>("lstCatInstall")->count(), 2);
+    QCOMPARE(run->child<ListBox>("lstCatSpecial")->count(), 3);
+    QCOMPARE(run->child<ListBox>("lstCatPages")->count(), 2);
+    QCOMPARE(run->child<ListBox>("lstCatInstall")->count(), 2);
 }
 
 void MainWindowTest::entriesListedInFileOrder()
@@ -307,21 +307,21 @@ void MainWindowTest::entriesListedInFileOrder()
     Run *run = start(m_data);
     QVERIFY(run);
     run->window.SSTab1->setCurrentIndex(frmMain::TabApps);
-    auto *lstCat = run->child<QListWidget>("lstCat");
-    auto *lstApps = run->child<QListWidget>("lstApps");
+    auto *lstCat = run->child<ListBox>("lstCat");
+    auto *lstApps = run->child<ListBox>("lstApps");
     auto *count = run->child<QLabel>("lblCountApps");
     QTRY_VERIFY(lstCat->isVisible());
 
     // Pick the category the way a user does, with the mouse.
     QTest::mouseClick(lstCat->viewport(), Qt::LeftButton, {},
-                      lstCat->visualItemRect(lstCat->item(0)).center());
+                      lstCat->visualRect(lstCat->model()->index(0, 0)).center());
     QCOMPARE(lstCat->currentRow(), 0);
     // The line without "=" and the comment name no entry; "Some=Name=x" is "Some".
     QCOMPARE(itemTexts(lstApps), (QStringList{"Firefox", "Opera", "Some"}));
     QCOMPARE(count->text(), QStringLiteral("3"));
 
     QTest::mouseClick(lstCat->viewport(), Qt::LeftButton, {},
-                      lstCat->visualItemRect(lstCat->item(1)).center());
+                      lstCat->visualRect(lstCat->model()->index(1, 0)).center());
     QCOMPARE(itemTexts(lstApps), (QStringList{"7-Zip*", "Notepad++"}));
     QCOMPARE(count->text(), QStringLiteral("2"));
 
@@ -335,8 +335,8 @@ void MainWindowTest::entriesRereadFromDiskAtEachSelection()
     QVERIFY(writeCatalogue(m_data));
     Run *run = start(m_data);
     QVERIFY(run);
-    auto *lstCat = run->child<QListWidget>("lstCat");
-    auto *lstApps = run->child<QListWidget>("lstApps");
+    auto *lstCat = run->child<ListBox>("lstCat");
+    auto *lstApps = run->child<ListBox>("lstApps");
     lstCat->setCurrentRow(2);
     QCOMPARE(itemTexts(lstApps), QStringList{"Everything"});
 
@@ -542,11 +542,11 @@ void MainWindowTest::winStarterKitSelectsExactCategory()
     QTest::mouseClick(run->child<isButton>("cmdWinStarterKit"), Qt::LeftButton);
     QCOMPARE(w.SSTab1->currentIndex(), int(frmMain::TabSpecial));
     QCOMPARE(w.specialPage->SSTab2->currentIndex(), int(frmMain::TabSpecialEntries));
-    auto *cats = run->child<QListWidget>("lstCatSpecial");
+    auto *cats = run->child<ListBox>("lstCatSpecial");
     // "Windows Starter Kit 2" comes first but is not the same name.
     QCOMPARE(cats->currentRow(), 2);
-    QCOMPARE(cats->currentItem()->text(), QStringLiteral("WINDOWS STARTER KIT"));
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstSpecial")),
+    QCOMPARE(cats->currentText(), QStringLiteral("WINDOWS STARTER KIT"));
+    QCOMPARE(itemTexts(run->child<ListBox>("lstSpecial")),
              (QStringList{"Firefox*", "VC Runtime"}));
     QCOMPARE(run->child<QLineEdit>("txtSpecialSearch")->text(), QStringLiteral("Windows Starter Kit"));
 }
@@ -789,10 +789,10 @@ void MainWindowTest::searchPickMarkNamesSelectedEntry()
     Run *run = start(m_data);
     QVERIFY(run);
     run->window.SSTab1->setCurrentIndex(frmMain::TabApps);
-    auto *lstCat = run->child<QListWidget>("lstCat");
-    auto *lstApps = run->child<QListWidget>("lstApps");
+    auto *lstCat = run->child<ListBox>("lstCat");
+    auto *lstApps = run->child<ListBox>("lstApps");
     lstCat->setCurrentRow(1);
-    QCOMPARE(lstApps->item(0)->text(), QStringLiteral("7-Zip*"));
+    QCOMPARE(lstApps->text(0), QStringLiteral("7-Zip*"));
     lstApps->setCurrentRow(0);
 
     auto *box = run->child<QLineEdit>("txtAppsSearch");
@@ -838,8 +838,8 @@ void MainWindowTest::commandEntriesAreRunNotDownloaded()
     frmMain &w = run->window;
     w.SSTab1->setCurrentIndex(frmMain::TabSpecial);
     w.specialPage->SSTab2->setCurrentIndex(frmMain::TabSpecialEntries);
-    auto *cats = run->child<QListWidget>("lstCatSpecial");
-    auto *entries = run->child<QListWidget>("lstSpecial");
+    auto *cats = run->child<ListBox>("lstCatSpecial");
+    auto *entries = run->child<ListBox>("lstSpecial");
     auto *run_ = run->child<isButton>("cmdRunApp");
     auto *download = run->child<isButton>("cmdDownloadSpecial");
     auto *fromPage = run->child<isButton>("cmdDownloadSpecialFromPage");
@@ -883,7 +883,7 @@ void MainWindowTest::commandEntriesAreRunNotDownloaded()
     // Another category with a plain entry selected: downloads again.
     cats->setCurrentRow(2);
     entries->setCurrentRow(1);
-    QCOMPARE(entries->currentItem()->text(), QStringLiteral("VC Runtime"));
+    QCOMPARE(entries->currentText(), QStringLiteral("VC Runtime"));
     QVERIFY(!run_->isVisibleTo(&w));
     QVERIFY(download->isVisibleTo(&w));
     QVERIFY(fromPage->isVisibleTo(&w));
@@ -1011,12 +1011,12 @@ void MainWindowTest::settingsRoundTrip()
         frmMain &w = run->window;
         w.SSTab1->setCurrentIndex(frmMain::TabSpecial);
         w.specialPage->SSTab2->setCurrentIndex(frmMain::TabPages);
-        run->child<QListWidget>("lstCat")->setCurrentRow(2);
-        run->child<QListWidget>("lstCatPortable")->setCurrentRow(1);
-        run->child<QListWidget>("lstCatSlim")->setCurrentRow(0);
-        run->child<QListWidget>("lstCatSpecial")->setCurrentRow(1);
-        run->child<QListWidget>("lstCatPages")->setCurrentRow(1);
-        run->child<QListWidget>("lstCatInstall")->setCurrentRow(1);
+        run->child<ListBox>("lstCat")->setCurrentRow(2);
+        run->child<ListBox>("lstCatPortable")->setCurrentRow(1);
+        run->child<ListBox>("lstCatSlim")->setCurrentRow(0);
+        run->child<ListBox>("lstCatSpecial")->setCurrentRow(1);
+        run->child<ListBox>("lstCatPages")->setCurrentRow(1);
+        run->child<ListBox>("lstCatInstall")->setCurrentRow(1);
         w.optionsPage->chkSystray->setChecked(true);
         w.optionsPage->chkAutoUpdate->setChecked(false);
         w.optionsPage->chkAdSupportWarning->setChecked(true);
@@ -1082,18 +1082,18 @@ void MainWindowTest::settingsRoundTrip()
     frmMain &w = run->window;
     QCOMPARE(w.SSTab1->currentIndex(), int(frmMain::TabSpecial));
     QCOMPARE(w.specialPage->SSTab2->currentIndex(), int(frmMain::TabPages));
-    QCOMPARE(run->child<QListWidget>("lstCat")->currentRow(), 2);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstApps")), QStringList{"Everything"});
-    QCOMPARE(run->child<QListWidget>("lstCatPortable")->currentRow(), 1);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstPortable")), QStringList{"Portable 7-Zip"});
-    QCOMPARE(run->child<QListWidget>("lstCatSlim")->currentRow(), 0);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstSlim")), QStringList{"Slim Player"});
-    QCOMPARE(run->child<QListWidget>("lstCatSpecial")->currentRow(), 1);
-    QCOMPARE(run->child<QListWidget>("lstSpecial")->count(), 4);
-    QCOMPARE(run->child<QListWidget>("lstCatPages")->currentRow(), 1);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstPages")), QStringList{"Online Scanner"});
-    QCOMPARE(run->child<QListWidget>("lstCatInstall")->currentRow(), 1);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstInstall")), QStringList{"Silent B"});
+    QCOMPARE(run->child<ListBox>("lstCat")->currentRow(), 2);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstApps")), QStringList{"Everything"});
+    QCOMPARE(run->child<ListBox>("lstCatPortable")->currentRow(), 1);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstPortable")), QStringList{"Portable 7-Zip"});
+    QCOMPARE(run->child<ListBox>("lstCatSlim")->currentRow(), 0);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstSlim")), QStringList{"Slim Player"});
+    QCOMPARE(run->child<ListBox>("lstCatSpecial")->currentRow(), 1);
+    QCOMPARE(run->child<ListBox>("lstSpecial")->count(), 4);
+    QCOMPARE(run->child<ListBox>("lstCatPages")->currentRow(), 1);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstPages")), QStringList{"Online Scanner"});
+    QCOMPARE(run->child<ListBox>("lstCatInstall")->currentRow(), 1);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstInstall")), QStringList{"Silent B"});
     QCOMPARE(run->child<QLabel>("lblCountInstall")->text(), QStringLiteral("1"));
 
     QVERIFY(w.optionsPage->chkSystray->isChecked());
@@ -1146,17 +1146,17 @@ void MainWindowTest::restoreCategoryOutOfRangeSelectsNothing()
     Run *run = start(m_data);
     QVERIFY(run);
     QCOMPARE(run->window.SSTab1->currentIndex(), int(frmMain::TabApps));
-    QCOMPARE(run->child<QListWidget>("lstCat")->currentRow(), -1);
-    QCOMPARE(run->child<QListWidget>("lstApps")->count(), 0);
-    QCOMPARE(run->child<QListWidget>("lstCat")->count(), 3);
+    QCOMPARE(run->child<ListBox>("lstCat")->currentRow(), -1);
+    QCOMPARE(run->child<ListBox>("lstApps")->count(), 0);
+    QCOMPARE(run->child<ListBox>("lstCat")->count(), 3);
     // The valid one in the same file is applied.
-    QCOMPARE(run->child<QListWidget>("lstCatPortable")->currentRow(), 1);
-    QCOMPARE(itemTexts(run->child<QListWidget>("lstPortable")), QStringList{"Portable 7-Zip"});
-    QCOMPARE(run->child<QListWidget>("lstCatSlim")->currentRow(), -1);
-    QCOMPARE(run->child<QListWidget>("lstCatInstall")->currentRow(), -1);
-    QCOMPARE(run->child<QListWidget>("lstInstall")->count(), 0);
-    QCOMPARE(run->child<QListWidget>("lstCatPages")->currentRow(), -1);
-    QCOMPARE(run->child<QListWidget>("lstPages")->count(), 0);
+    QCOMPARE(run->child<ListBox>("lstCatPortable")->currentRow(), 1);
+    QCOMPARE(itemTexts(run->child<ListBox>("lstPortable")), QStringList{"Portable 7-Zip"});
+    QCOMPARE(run->child<ListBox>("lstCatSlim")->currentRow(), -1);
+    QCOMPARE(run->child<ListBox>("lstCatInstall")->currentRow(), -1);
+    QCOMPARE(run->child<ListBox>("lstInstall")->count(), 0);
+    QCOMPARE(run->child<ListBox>("lstCatPages")->currentRow(), -1);
+    QCOMPARE(run->child<ListBox>("lstPages")->count(), 0);
     QCOMPARE(run->window.specialPage->SSTab2->currentIndex(), 0);
 }
 
@@ -1219,7 +1219,7 @@ void MainWindowTest::restoreNonNumericValuesIgnored()
     // The valid value next to them is still applied.
     QCOMPARE(w.frameGeometry().y(), top);
     QCOMPARE(w.SSTab1->currentIndex(), int(frmMain::TabHome));
-    QCOMPARE(run->child<QListWidget>("lstCat")->currentRow(), -1);
+    QCOMPARE(run->child<ListBox>("lstCat")->currentRow(), -1);
     QVERIFY(!w.optionsPage->chkSystray->isChecked());
     QCOMPARE(w.optionsPage->cboTheme->currentIndex(), 0);
 }
@@ -1253,7 +1253,7 @@ void MainWindowTest::closeWithMissingDataFolder()
     const QString missing = m_tmp->filePath(QStringLiteral("NoSuchData"));
     Run *run = start(missing);
     QVERIFY(run);
-    QCOMPARE(run->child<QListWidget>("lstCat")->count(), 0);
+    QCOMPARE(run->child<ListBox>("lstCat")->count(), 0);
     QCOMPARE(run->window.ucStatusBar1->panelText(0),
              QStringLiteral("Fetchora Version: ") + run->window.about->lblVersion->text()
                  + QStringLiteral(", Signature Version: Unknown"));

@@ -177,6 +177,10 @@ private Q_SLOTS:
     void newKeyInFileWithoutFinalLineEnd();
     void newSectionAppended_data();
     void newSectionAppended();
+    void newKeyKeepsBlankLineAfterIt_data();
+    void newKeyKeepsBlankLineAfterIt();
+    void addThenDeleteGivesBackTheFile_data();
+    void addThenDeleteGivesBackTheFile();
     void newFileIsUtf8WithoutBom();
     void writeFindsNamesWithoutRegardToCase();
     void writtenValuesReadBack_data();
@@ -199,6 +203,8 @@ private Q_SLOTS:
     void writeIntoReadOnlyFolderFails();
     void writeBelowAPlainFileFails();
     void writeOntoDirectoryFails();
+    void writeKeepsFilePermissions();
+    void writeThroughSymlinkChangesTarget();
 
     // Keeping the parse
     void parseKeptWhileFileUnchanged();
@@ -782,6 +788,67 @@ void TestProfileEngine::newSectionAppended()
     COMPARE_VALUE(engine.value(path(), S("B"), S("x")), S("1"));
 }
 
+void TestProfileEngine::newKeyKeepsBlankLineAfterIt_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArrayList>("allowed");
+
+    // The new line's end must not join with the blank line that follows into one
+    // CR LF, which would silently remove that blank line from the file.
+    QTest::newRow("first line end CR, section ends in LF")
+        << BYTES("[A]\rk=1\n\n[B]\n")
+        << QByteArrayList{BYTES("[A]\rk=1\nj=2\n\n[B]\n"), BYTES("[A]\rk=1\nj=2\r\n\n[B]\n")};
+    QTest::newRow("first line end CR, two blank lines")
+        << BYTES("[A]\rk=1\n\n\n[B]\n")
+        << QByteArrayList{BYTES("[A]\rk=1\nj=2\n\n\n[B]\n"), BYTES("[A]\rk=1\nj=2\r\n\n\n[B]\n")};
+    QTest::newRow("first line end CR, section ends in CR LF")
+        << BYTES("[A]\rk=1\r\n\n[B]\r\n")
+        << QByteArrayList{BYTES("[A]\rk=1\r\nj=2\r\n\n[B]\r\n"), BYTES("[A]\rk=1\r\nj=2\n\n[B]\r\n")};
+}
+
+void TestProfileEngine::newKeyKeepsBlankLineAfterIt()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArrayList, allowed);
+
+    QVERIFY(writeBytes(path(), file));
+    ProfileEngine engine;
+    QString error;
+    QVERIFY2(engine.writeString(path(), S("A"), S("j"), S("2"), &error), qPrintable(error));
+    const QByteArray got = readBytes(path());
+    QVERIFY2(allowed.contains(got), ("got: " + shown(got)).constData());
+}
+
+void TestProfileEngine::addThenDeleteGivesBackTheFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("LF") << BYTES("[A]\nk=1\n\n[B]\nx=1\n");
+    QTest::newRow("CRLF") << BYTES("; c\r\n[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
+    QTest::newRow("CR") << BYTES("[A]\rk=1\r\r[B]\rx=1\r");
+    QTest::newRow("mixed, CR first") << BYTES("[A]\rk=1\n\n[B]\nx=1\n");
+    QTest::newRow("mixed, LF first") << BYTES("[A]\nk=1\r\n\r\n[B]\rx=1\r");
+    QTest::newRow("bom, spaced") << BYTES("\xEF\xBB\xBF  [A]  \r\n  k = 1  \r\n \t \r\n[B]\r\n");
+    QTest::newRow("cp1252") << BYTES("[A]\nk=caf\xE9\n\n[B]\n");
+}
+
+void TestProfileEngine::addThenDeleteGivesBackTheFile()
+{
+    QFETCH(QByteArray, file);
+    QVERIFY(writeBytes(path(), file));
+    ProfileEngine engine;
+    QString error;
+    QVERIFY2(engine.writeString(path(), S("A"), S("added"), S("1"), &error), qPrintable(error));
+    QVERIFY2(engine.deleteKey(path(), S("A"), S("added"), &error), qPrintable(error));
+    COMPARE_BYTES(readBytes(path()), file);
+
+    QVERIFY2(engine.writeString(path(), S("Added"), S("k"), S("1"), &error), qPrintable(error));
+    QVERIFY2(engine.deleteSection(path(), S("Added"), &error), qPrintable(error));
+    const QByteArray got = readBytes(path());
+    // A blank line put in front of the new section may stay behind.
+    QVERIFY2(got == file || got == file + "\n" || got == file + "\r\n" || got == file + "\r",
+             ("got: " + shown(got)).constData());
+}
+
 void TestProfileEngine::newFileIsUtf8WithoutBom()
 {
     const QString file = path(QStringLiteral("new.ini"));
@@ -817,33 +884,55 @@ void TestProfileEngine::writeFindsNamesWithoutRegardToCase()
 void TestProfileEngine::writtenValuesReadBack_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("storedLine");
-    QTest::addColumn<QString>("readBack");
+    QTest::addColumn<QByteArrayList>("storedLines");
 
-    QTest::newRow("plain") << S("hello world") << BYTES("k=hello world") << S("hello world");
-    QTest::newRow("contains =") << S("a=b=c") << BYTES("k=a=b=c") << S("a=b=c");
-    QTest::newRow("contains ; and #") << S("a;b#c") << BYTES("k=a;b#c") << S("a;b#c");
-    QTest::newRow("contains [ ]") << S("[x]") << BYTES("k=[x]") << S("[x]");
-    QTest::newRow("quoted") << S("\"q\"") << BYTES("k=\"q\"") << S("q");
-    QTest::newRow("empty") << S("") << BYTES("k=") << S("");
-    QTest::newRow("unicode") << S("Ärger € 😀") << BYTES("k=\xC3\x84rger \xE2\x82\xAC \xF0\x9F\x98\x80") << S("Ärger € 😀");
-    QTest::newRow("path") << S("C:\\Program Files\\Fetchora\\") << BYTES("k=C:\\Program Files\\Fetchora\\")
-                          << S("C:\\Program Files\\Fetchora\\");
+    QTest::newRow("plain") << S("hello world") << QByteArrayList{BYTES("k=hello world")};
+    QTest::newRow("contains =") << S("a=b=c") << QByteArrayList{BYTES("k=a=b=c")};
+    QTest::newRow("contains ; and #") << S("a;b#c") << QByteArrayList{BYTES("k=a;b#c")};
+    QTest::newRow("contains [ ]") << S("[x]") << QByteArrayList{BYTES("k=[x]")};
+    QTest::newRow("empty") << S("") << QByteArrayList{BYTES("k=")};
+    QTest::newRow("unicode") << S("Ärger € 😀") << QByteArrayList{BYTES("k=\xC3\x84rger \xE2\x82\xAC \xF0\x9F\x98\x80")};
+    QTest::newRow("path") << S("C:\\Program Files\\Fetchora\\") << QByteArrayList{BYTES("k=C:\\Program Files\\Fetchora\\")};
+    QTest::newRow("one quote") << S("\"") << QByteArrayList{BYTES("k=\"")};
+    QTest::newRow("mismatched quotes") << S("\"a'") << QByteArrayList{BYTES("k=\"a'")};
+    QTest::newRow("quote inside") << S("say \"hi\" now") << QByteArrayList{BYTES("k=say \"hi\" now")};
+    // Values a reader would change (enclosing quotes taken off, blanks at the ends
+    // trimmed) must still read back exactly as written, so they are stored inside
+    // one more pair of quotes.
+    QTest::newRow("wholly double-quoted")
+        << S("\"q\"") << QByteArrayList{BYTES("k=\"\"q\"\""), BYTES("k='\"q\"'")};
+    QTest::newRow("wholly single-quoted")
+        << S("'q'") << QByteArrayList{BYTES("k=\"'q'\""), BYTES("k=''q''")};
+    QTest::newRow("blanks at both ends")
+        << S("  padded\t") << QByteArrayList{BYTES("k=\"  padded\t\""), BYTES("k='  padded\t'")};
+    QTest::newRow("trailing blank") << S("x ") << QByteArrayList{BYTES("k=\"x \""), BYTES("k='x '")};
+    QTest::newRow("only blanks") << S("   ") << QByteArrayList{BYTES("k=\"   \""), BYTES("k='   '")};
 }
 
 void TestProfileEngine::writtenValuesReadBack()
 {
     QFETCH(QString, value);
-    QFETCH(QByteArray, storedLine);
-    QFETCH(QString, readBack);
+    QFETCH(QByteArrayList, storedLines);
 
     QVERIFY(writeBytes(path(), BYTES("[A]\nother=1\n")));
     ProfileEngine engine;
     QString error;
     QVERIFY2(engine.writeString(path(), S("A"), S("k"), value, &error), qPrintable(error));
-    COMPARE_BYTES(readBytes(path()), "[A]\nother=1\n" + storedLine + "\n");
-    COMPARE_VALUE(engine.value(path(), S("A"), S("k")), readBack);
+    const QByteArray got = readBytes(path());
+    bool matched = false;
+    for (const QByteArray &line : storedLines)
+        matched = matched || got == "[A]\nother=1\n" + line + "\n";
+    QVERIFY2(matched, ("got: " + shown(got)).constData());
+    COMPARE_VALUE(engine.value(path(), S("A"), S("k")), value);
     COMPARE_VALUE(engine.value(path(), S("A"), S("other")), S("1"));
+    ProfileEngine fresh;
+    COMPARE_VALUE(fresh.value(path(), S("a"), S("K")), value);
+
+    // Writing it again is no change at all.
+    QVERIFY(setModified(path(), oldTime()));
+    QVERIFY(engine.writeString(path(), S("A"), S("k"), value));
+    QCOMPARE(modified(path()), oldTime());
+    COMPARE_BYTES(readBytes(path()), got);
 }
 
 void TestProfileEngine::unchangedValueLeavesFileAlone_data()
@@ -857,6 +946,8 @@ void TestProfileEngine::unchangedValueLeavesFileAlone_data()
     QTest::newRow("names in other case") << BYTES("[A]\nKey=1\n") << S("a") << S("KEY") << S("1");
     QTest::newRow("spaced line") << BYTES("[A]\r\n  k  =  1  \r\n") << S("A") << S("k") << S("1");
     QTest::newRow("empty value") << BYTES("[A]\nk=\n") << S("A") << S("k") << S("");
+    QTest::newRow("stored in double quotes") << BYTES("[A]\nk=\"abc\"\n") << S("A") << S("k") << S("abc");
+    QTest::newRow("stored in single quotes") << BYTES("[A]\nk = 'a b' \n") << S("A") << S("k") << S("a b");
     QTest::newRow("cp1252 value") << BYTES("[A]\nk=caf\xE9\n") << S("A") << S("k") << S("café");
     QTest::newRow("utf-8 value with bom") << BYTES("\xEF\xBB\xBF[A]\nk=caf\xC3\xA9") << S("A") << S("k") << S("café");
 }
@@ -1172,6 +1263,43 @@ void TestProfileEngine::writeOntoDirectoryFails()
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(readBytes(folder + QStringLiteral("/inside.txt")), QByteArray("keep"));
     QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("folder.ini")});
+}
+
+void TestProfileEngine::writeKeepsFilePermissions()
+{
+#ifdef Q_OS_UNIX
+    // A settings file kept private by its owner must stay private after a save.
+    QVERIFY(writeBytes(path(), BYTES("[A]\nk=1\n")));
+    const auto privateMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+        | QFileDevice::WriteUser;
+    QVERIFY(QFile::setPermissions(path(), privateMode));
+    ProfileEngine engine;
+    QVERIFY(engine.writeString(path(), S("A"), S("k"), S("2")));
+    COMPARE_BYTES(readBytes(path()), BYTES("[A]\nk=2\n"));
+    QCOMPARE(QFileInfo(path()).permissions(), privateMode);
+#else
+    QSKIP("file modes are a Unix matter");
+#endif
+}
+
+void TestProfileEngine::writeThroughSymlinkChangesTarget()
+{
+#ifdef Q_OS_UNIX
+    const QString target = path(QStringLiteral("real.ini"));
+    const QString link = path(QStringLiteral("link.ini"));
+    QVERIFY(writeBytes(target, BYTES("[A]\nk=1\n")));
+    QVERIFY(QFile::link(target, link));
+    ProfileEngine engine;
+    COMPARE_VALUE(engine.value(link, S("A"), S("k")), S("1"));
+    QString error;
+    QVERIFY2(engine.writeString(link, S("A"), S("k"), S("2"), &error), qPrintable(error));
+    QVERIFY(QFileInfo(link).isSymLink());
+    COMPARE_BYTES(readBytes(target), BYTES("[A]\nk=2\n"));
+    COMPARE_VALUE(engine.value(target, S("A"), S("k")), S("2"));
+    COMPARE_VALUE(engine.value(link, S("A"), S("k")), S("2"));
+#else
+    QSKIP("symbolic links are a Unix matter here");
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -1667,19 +1795,16 @@ void TestProfileEngine::randomIniLikeBytes()
             const QByteArray got = readBytes(file);
             const qsizetype at = got.indexOf("Fetchora=fuzz");
             QVERIFY2(at >= 0, qPrintable(where));
-            QByteArray prefix = got.left(at);
-            QByteArray suffix = got.mid(at + qsizetype(sizeof("Fetchora=fuzz") - 1));
-            if (suffix.startsWith("\r\n"))
-                suffix.remove(0, 2);
-            else if (suffix.startsWith('\n') || suffix.startsWith('\r'))
-                suffix.remove(0, 1);
-            bool restored = prefix + suffix == data;
-            if (!restored && suffix.isEmpty()) {
-                if (prefix.endsWith("\r\n"))
-                    prefix.chop(2);
-                else if (prefix.endsWith('\n') || prefix.endsWith('\r'))
-                    prefix.chop(1);
-                restored = prefix == data;
+            // Taking out the added line and one line end (after it, or before it
+            // at the very end of the file) must give back the original bytes.
+            const QByteArray prefix = got.left(at);
+            const QByteArray suffix = got.mid(at + qsizetype(sizeof("Fetchora=fuzz") - 1));
+            bool restored = false;
+            for (const QByteArray eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
+                if (suffix.startsWith(eol) && prefix + suffix.mid(eol.size()) == data)
+                    restored = true;
+                if (suffix.isEmpty() && prefix.endsWith(eol) && prefix.chopped(eol.size()) == data)
+                    restored = true;
             }
             QVERIFY2(restored, qPrintable(where + QStringLiteral("\n got: ") + QString::fromLatin1(shown(got))));
             COMPARE_VALUE(engine.value(file, names.first(), S("Fetchora")), S("fuzz"));

@@ -1,25 +1,23 @@
 #include "CataloguePage.h"
 
+#include "widgets/ListBox.h"
 #include "widgets/isButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QVBoxLayout>
 
 namespace fetchora {
 
 namespace {
 
-QListWidget *makeList(const char *name, QWidget *parent)
+ListBox *makeList(const char *name, QWidget *parent)
 {
-    auto *list = new QListWidget(parent);
+    auto *list = new ListBox(parent);
     list->setObjectName(QLatin1String(name));
     // Borderless lists that scroll sideways for long names by themselves.
     list->setFrameShape(QFrame::NoFrame);
-    list->setUniformItemSizes(true);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return list;
 }
 
@@ -83,29 +81,24 @@ CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CatalogueP
     buttons->addWidget(fromPage);
     layout->addLayout(buttons);
 
-    auto count = [](QListWidget *list, QLabel *label) {
-        auto update = [list, label] { label->setText(QString::number(list->count())); };
-        connect(list->model(), &QAbstractItemModel::rowsInserted, label, update);
-        connect(list->model(), &QAbstractItemModel::rowsRemoved, label, update);
-        connect(list->model(), &QAbstractItemModel::modelReset, label, update);
-        connect(list->model(), &QAbstractItemModel::layoutChanged, label, update);
+    auto count = [](ListBox *list, QLabel *label) {
+        connect(list, &ListBox::countChanged, label,
+                [label](int n) { label->setText(QString::number(n)); });
     };
     count(categories, countCategories);
     count(entries, countEntries);
 
-    connect(categories, &QListWidget::currentRowChanged, this, &CataloguePage::onCategorySelected);
+    connect(categories, &ListBox::currentRowChanged, this, &CataloguePage::onCategorySelected);
 }
 
 void CataloguePage::setCategories(const QStringList &names)
 {
-    categories->clear();
-    categories->addItems(names);
+    categories->setItems(names);
 }
 
 QString CataloguePage::selectedEntryName() const
 {
-    const QListWidgetItem *item = entries->currentItem();
-    return item ? item->text() : QString();
+    return entries->currentText();
 }
 
 void CataloguePage::onCategorySelected()
@@ -114,11 +107,10 @@ void CataloguePage::onCategorySelected()
     if (download)
         download->setEnabled(false);
     fromPage->setEnabled(false);
-    const QListWidgetItem *item = categories->currentItem();
-    if (!item)
+    if (categories->currentRow() < 0)
         return;
-    const QString category = item->text();
-    entries->addItems(m_catalogue.entries(m_db, category));
+    const QString category = categories->currentText();
+    entries->setItems(m_catalogue.entries(m_db, category));
     Q_EMIT categoryListed(category);
 }
 

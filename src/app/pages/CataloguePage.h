@@ -6,10 +6,10 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 
 namespace fetchora {
 
+class ListBox;
 class isButton;
 
 // The control names of one database's page; the settings file and the rest of
@@ -40,8 +40,8 @@ public:
     void setCategories(const QStringList &names);
 
     QLineEdit *search = nullptr;
-    QListWidget *categories = nullptr;
-    QListWidget *entries = nullptr;
+    ListBox *categories = nullptr;
+    ListBox *entries = nullptr;
     QLabel *countCategories = nullptr;
     QLabel *countEntries = nullptr;
     isButton *download = nullptr;

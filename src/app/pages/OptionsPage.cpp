@@ -1,5 +1,6 @@
 #include "OptionsPage.h"
 
+#include "widgets/ListBox.h"
 #include "widgets/isButton.h"
 
 #include <QCheckBox>
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QVBoxLayout>
 
 namespace fetchora {
@@ -23,9 +23,9 @@ QCheckBox *check(QWidget *parent, const char *name, const QString &caption)
     return c;
 }
 
-QListWidget *list(QWidget *parent, const char *name)
+ListBox *list(QWidget *parent, const char *name)
 {
-    auto *l = new QListWidget(parent);
+    auto *l = new ListBox(parent);
     l->setObjectName(QLatin1String(name));
     l->setFrameShape(QFrame::NoFrame);
     return l;

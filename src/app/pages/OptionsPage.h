@@ -8,10 +8,10 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 
 namespace fetchora {
 
+class ListBox;
 class isButton;
 
 // The Options page. Its controls are the options' home in the settings file;
@@ -24,7 +24,7 @@ public:
 
     QCheckBox *chkSystray, *chkAutoUpdate, *chkAdSupportWarning, *chkJDownloaderSupport,
         *chkPerformOpsWithDoubleClick;
-    QListWidget *lstBlacklist, *lstSignatures, *lstAdware;
+    ListBox *lstBlacklist, *lstSignatures, *lstAdware;
     QLineEdit *txtSignatureServer, *txtJDownloaderPath;
     QLabel *lblTheme;
     QComboBox *cboTheme;

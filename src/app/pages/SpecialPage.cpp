@@ -1,10 +1,10 @@
 #include "SpecialPage.h"
 
 #include "CataloguePage.h"
+#include "widgets/ListBox.h"
 #include "widgets/isButton.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -35,19 +35,17 @@ SpecialPage::SpecialPage(Catalogue &catalogue, QWidget *parent) : QWidget(parent
     qobject_cast<QVBoxLayout *>(pages->layout())->insertWidget(0, lblPages);
 
     auto *installed = new QWidget(SSTab2);
-    lstSoftware = new QListWidget(installed);
+    lstSoftware = new ListBox(installed);
     lstSoftware->setObjectName(QStringLiteral("lstSoftware"));
     lstSoftware->setFrameShape(QFrame::NoFrame);
-    lstSoftware->setSortingEnabled(true);
+    lstSoftware->setSorted(true);
     lblCountInstalledApps = new QLabel(QStringLiteral("0"), installed);
     lblCountInstalledApps->setObjectName(QStringLiteral("lblCountInstalledApps"));
     auto *installedLayout = new QVBoxLayout(installed);
     installedLayout->addWidget(lstSoftware, 1);
     installedLayout->addWidget(lblCountInstalledApps);
-    auto update = [this] { lblCountInstalledApps->setText(QString::number(lstSoftware->count())); };
-    connect(lstSoftware->model(), &QAbstractItemModel::rowsInserted, this, update);
-    connect(lstSoftware->model(), &QAbstractItemModel::rowsRemoved, this, update);
-    connect(lstSoftware->model(), &QAbstractItemModel::modelReset, this, update);
+    connect(lstSoftware, &ListBox::countChanged, lblCountInstalledApps,
+            [this](int n) { lblCountInstalledApps->setText(QString::number(n)); });
 
     SSTab2->addTab(special, QStringLiteral("Special"));
     SSTab2->addTab(pages, QStringLiteral("Pages"));

@@ -5,12 +5,12 @@
 #include <QWidget>
 
 class QLabel;
-class QListWidget;
 class QTabWidget;
 
 namespace fetchora {
 
 class CataloguePage;
+class ListBox;
 class isButton;
 
 // The "Special" tab: its own tab strip with the Special database, the help
@@ -26,7 +26,7 @@ public:
     CataloguePage *pages;
     isButton *cmdRunApp;
     QLabel *lblPages;
-    QListWidget *lstSoftware;
+    ListBox *lstSoftware;
     QLabel *lblCountInstalledApps;
 };
 

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include "widgets/ListBox.h"
+
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -111,6 +113,9 @@ bool LoadFormControls(QWidget *window, ProfileEngine &engine, const QString &set
         } else if (auto *list = qobject_cast<QListWidget *>(w)) {
             if (*number >= -1 && *number <= list->count() - 1)
                 list->setCurrentRow(*number);
+        } else if (auto *box = qobject_cast<ListBox *>(w)) {
+            if (*number >= -1 && *number <= box->count() - 1)
+                box->setCurrentRow(*number);
         }
     }
     return true;
