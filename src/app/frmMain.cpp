@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "ProductUrls.h"
+#include "app/BrowseController.h"
 #include "app/pages/AboutPage.h"
 #include "app/pages/CataloguePage.h"
 #include "app/pages/HomePage.h"
@@ -83,7 +84,7 @@ frmMain::frmMain(AppState &state, QWidget *parent) : QWidget(parent), m_state(st
     apps = new CataloguePage(catalogue, Database::Apps,
                              {"txtAppsSearch", "lstCat", "lstApps", "lblCountCat", "lblCountApps",
                               "cmdDownload", "Direct Download", "cmdDownloadFromPage",
-                              "Download from Page"},
+                              "Direct Download from Page"},
                              SSTab1);
     optionsPage = new OptionsPage(SSTab1);
     about = new AboutPage(SSTab1);
@@ -91,12 +92,12 @@ frmMain::frmMain(AppState &state, QWidget *parent) : QWidget(parent), m_state(st
                                  {"txtPortableSearch", "lstCatPortable", "lstPortable",
                                   "lblCountCatPortable", "lblCountPortable", "cmdDownloadPortable",
                                   "Direct Download", "cmdDownloadPortableFromPage",
-                                  "Download from Page"},
+                                  "Direct Download from Page"},
                                  SSTab1);
     slim = new CataloguePage(catalogue, Database::Slim,
                              {"txtSlimSearch", "lstCatSlim", "lstSlim", "lblCountCatSlim",
                               "lblCountSlim", "cmdDownloadSlim", "Direct Download",
-                              "cmdDownloadSlimFromPage", "Download from Page"},
+                              "cmdDownloadSlimFromPage", "Direct Download from Page"},
                              SSTab1);
     specialPage = new SpecialPage(catalogue, SSTab1);
     install = new CataloguePage(catalogue, Database::Install,
@@ -118,6 +119,7 @@ frmMain::frmMain(AppState &state, QWidget *parent) : QWidget(parent), m_state(st
     ucStatusBar1->setObjectName(QStringLiteral("ucStatusBar1"));
     layout->addWidget(ucStatusBar1);
 
+    browse = new BrowseController(m_state, *this);
     wireNavigation();
     wireRefreshers();
 }
@@ -168,9 +170,20 @@ void frmMain::startUp()
         page->setCategories(catalogue.categories(page->database()));
     RestoreWindowSettings();
 
+    m_startupProblems.clear();
+    m_state.setLists(loadProtectionLists(m_state.dataDir(), &m_startupProblems));
+
     LoadFormControls(this, m_state.profiles(), m_state.settingsPath());
     m_state.setOptions(optionsPage->options());
     about->txtCredits->setPlainText(AboutPage::creditsText());
+}
+
+void frmMain::afterShown()
+{
+    for (const QString &problem : std::as_const(m_startupProblems))
+        m_state.prompter().warn(problem);
+    m_startupProblems.clear();
+    askForUpdateIfNeeded();
 }
 
 void frmMain::askForUpdateIfNeeded()
@@ -379,6 +392,7 @@ void frmMain::refreshSpecialButtons()
     special->download->setVisible(tab == TabSpecialEntries && !command);
     special->fromPage->setVisible(tab == TabSpecialEntries && !command);
     specialPage->cmdRunApp->setVisible(command);
+    browse->applyCommandEntryState(command);
     specialPage->pages->fromPage->setVisible(tab == TabPages);
 }
 

@@ -9,6 +9,7 @@ class QTabWidget;
 namespace fetchora {
 
 class AboutPage;
+class BrowseController;
 class AppState;
 class CataloguePage;
 class HomePage;
@@ -32,7 +33,10 @@ public:
 
     // Fills the window and restores what the settings file holds; call before show().
     void startUp();
-    // Asks to check for updates when no catalogue version is installed; call after show().
+    // What start-up has to tell the user once the window is up: lists that
+    // could not be read, then the update question.
+    void afterShown();
+    // Asks to check for updates when no catalogue version is installed.
     void askForUpdateIfNeeded();
     // Comes to the front when a second start hands over to this one.
     void bringToFront();
@@ -49,6 +53,7 @@ public:
     SpecialPage *specialPage;
     OptionsPage *optionsPage;
     AboutPage *about;
+    BrowseController *browse;
 
 Q_SIGNALS:
     // Windows other parts of the program provide; they connect here.
@@ -80,6 +85,7 @@ private:
 
     AppState &m_state;
     bool m_unloading = false;
+    QStringList m_startupProblems;
 };
 
 } // namespace fetchora

@@ -71,6 +71,6 @@ int main(int argc, char *argv[])
         });
         return app.exec();
     }
-    QTimer::singleShot(0, &window, &frmMain::askForUpdateIfNeeded);
+    QTimer::singleShot(0, &window, &frmMain::afterShown);
     return app.exec();
 }

@@ -13,8 +13,9 @@ public:
     virtual void inform(const QString &text) = 0;
     virtual void warn(const QString &text) = 0;
     virtual void critical(const QString &text) = 0;
-    // Information icon, Yes and No buttons; only Yes counts.
-    virtual bool askYesNo(const QString &text) = 0;
+    // Information icon, Yes and No buttons; only Yes counts. An empty title
+    // means the program's name.
+    virtual bool askYesNo(const QString &text, const QString &title = {}) = 0;
 };
 
 } // namespace fetchora

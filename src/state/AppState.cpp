@@ -39,6 +39,18 @@ void AppState::setOptions(const Options &options)
     Q_EMIT optionsChanged(m_options);
 }
 
+void AppState::setLists(const ProtectionLists &lists)
+{
+    m_lists = lists;
+    Q_EMIT listsChanged();
+}
+
+void AppState::startDirectDownload(const QString &link)
+{
+    if (m_directDownload)
+        m_directDownload(link);
+}
+
 QString AppState::programVersion()
 {
     return QStringLiteral("%1.%2.%3 Beta")

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/ProtectionLists.h"
 
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 namespace fetchora {
 
@@ -52,6 +55,16 @@ public:
     const Options &options() const { return m_options; }
     void setOptions(const Options &options);
 
+    // The blacklist, adware and signature lists as loaded at start-up.
+    const ProtectionLists &lists() const { return m_lists; }
+    void setLists(const ProtectionLists &lists);
+
+    // Every window downloads a link the same way; the program sets the
+    // download dialog here, tests may set something that records the link.
+    using DirectDownloadHandler = std::function<void(const QString &link)>;
+    void setDirectDownloadHandler(DirectDownloadHandler handler) { m_directDownload = std::move(handler); }
+    void startDirectDownload(const QString &link);
+
     // "Fetchora Version: X, Signature Version: Y" as the status bar shows it
     // when no hint or link is on display.
     QString versionLine() const;
@@ -60,6 +73,7 @@ public:
 Q_SIGNALS:
     void currentLinkChanged(const QString &link);
     void optionsChanged(const fetchora::Options &options);
+    void listsChanged();
 
 private:
     ProfileEngine &m_profiles;
@@ -69,6 +83,8 @@ private:
     Catalogue m_catalogue;
     QString m_currentLink;
     Options m_options;
+    ProtectionLists m_lists;
+    DirectDownloadHandler m_directDownload;
 };
 
 } // namespace fetchora

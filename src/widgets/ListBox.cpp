@@ -1,5 +1,6 @@
 #include "ListBox.h"
 
+#include <QMouseEvent>
 #include <QStringListModel>
 
 #include <algorithm>
@@ -126,6 +127,12 @@ void ListBox::setSorted(bool sorted)
     m_sorted = sorted;
     if (sorted)
         setItems(items());
+}
+
+void ListBox::mousePressEvent(QMouseEvent *event)
+{
+    QListView::mousePressEvent(event);
+    Q_EMIT mousePressed(event->button(), event->globalPosition().toPoint());
 }
 
 void ListBox::rowsChanged()

@@ -41,6 +41,11 @@ public:
 Q_SIGNALS:
     void currentRowChanged(int row);
     void countChanged(int count);
+    // After a mouse button went down on the list (the line under it is current by then).
+    void mousePressed(Qt::MouseButton button, const QPoint &globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void rowsChanged();

@@ -103,12 +103,13 @@ QString CataloguePage::selectedEntryName() const
 
 void CataloguePage::onCategorySelected()
 {
+    // Losing the selection (a sort, a reload) is not choosing a category.
+    if (categories->currentRow() < 0)
+        return;
     entries->clear();
     if (download)
         download->setEnabled(false);
     fromPage->setEnabled(false);
-    if (categories->currentRow() < 0)
-        return;
     const QString category = categories->currentText();
     entries->setItems(m_catalogue.entries(m_db, category));
     Q_EMIT categoryListed(category);

@@ -19,16 +19,16 @@ SpecialPage::SpecialPage(Catalogue &catalogue, QWidget *parent) : QWidget(parent
                                 {"txtSpecialSearch", "lstCatSpecial", "lstSpecial",
                                  "lblCountCatSpecial", "lblCountSpecial", "cmdDownloadSpecial",
                                  "Direct Download", "cmdDownloadSpecialFromPage",
-                                 "Download from Page"},
+                                 "Direct Download from Page"},
                                 SSTab2);
-    cmdRunApp = new isButton(QStringLiteral("Run"), special->extraButtons);
+    cmdRunApp = new isButton(QStringLiteral("Run App Now!"), special->extraButtons);
     cmdRunApp->setObjectName(QStringLiteral("cmdRunApp"));
     cmdRunApp->setVisible(false);
     special->extraButtons->layout()->addWidget(cmdRunApp);
 
     pages = new CataloguePage(catalogue, Database::Pages,
                               {nullptr, "lstCatPages", "lstPages", "lblCountCatPages",
-                               "lblCountPages", nullptr, "", "cmdVisitPage", "Visit Page"},
+                               "lblCountPages", nullptr, "", "cmdVisitPage", "Visit Page Now!"},
                               SSTab2);
     lblPages = new QLabel(pages);
     lblPages->setObjectName(QStringLiteral("lblPages"));

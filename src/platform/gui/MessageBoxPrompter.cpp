@@ -23,10 +23,10 @@ void MessageBoxPrompter::critical(const QString &text)
     QMessageBox::critical(m_parent, kTitle, text);
 }
 
-bool MessageBoxPrompter::askYesNo(const QString &text)
+bool MessageBoxPrompter::askYesNo(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Yes | QMessageBox::No,
-                    m_parent);
+    QMessageBox box(QMessageBox::Information, title.isEmpty() ? kTitle : title, text,
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
     return box.exec() == QMessageBox::Yes;
 }
 

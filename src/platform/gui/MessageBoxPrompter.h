@@ -15,7 +15,7 @@ public:
     void inform(const QString &text) override;
     void warn(const QString &text) override;
     void critical(const QString &text) override;
-    bool askYesNo(const QString &text) override;
+    bool askYesNo(const QString &text, const QString &title = {}) override;
 
 private:
     QPointer<QWidget> m_parent;
