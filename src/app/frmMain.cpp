@@ -164,10 +164,18 @@ void frmMain::startUp()
     optionsPage->cboTheme->addItems(kThemes);
     optionsPage->cboTheme->setCurrentIndex(0);
 
+    loadCatalogueAndSettings();
+    about->txtCredits->setPlainText(AboutPage::creditsText());
+}
+
+void frmMain::loadCatalogueAndSettings()
+{
     Catalogue &catalogue = m_state.catalogue();
     catalogue.LoadCategories();
-    for (CataloguePage *page : {apps, portable, slim, specialPage->special, specialPage->pages, install})
+    for (CataloguePage *page : {apps, portable, slim, specialPage->special, specialPage->pages, install}) {
+        page->entries->clear();
         page->setCategories(catalogue.categories(page->database()));
+    }
     RestoreWindowSettings();
 
     m_startupProblems.clear();
@@ -175,7 +183,19 @@ void frmMain::startUp()
 
     LoadFormControls(this, m_state.profiles(), m_state.settingsPath());
     m_state.setOptions(optionsPage->options());
-    about->txtCredits->setPlainText(AboutPage::creditsText());
+}
+
+void frmMain::reload()
+{
+    // The settings file carries tabs, selections and options across, exactly
+    // as it does across a restart.
+    saveEverything();
+    m_state.setCurrentLink(QString());
+    loadCatalogueAndSettings();
+    ucStatusBar1->setPanelText(0, m_state.versionLine());
+    for (const QString &problem : std::as_const(m_startupProblems))
+        m_state.prompter().warn(problem);
+    m_startupProblems.clear();
 }
 
 void frmMain::afterShown()

@@ -38,6 +38,9 @@ public:
     void afterShown();
     // Asks to check for updates when no catalogue version is installed.
     void askForUpdateIfNeeded();
+    // Reads every definition and list file again, keeping tabs, selections and
+    // options: what an update or a change of mirror needs to show its result.
+    void reload();
     // Comes to the front when a second start hands over to this one.
     void bringToFront();
 
@@ -73,6 +76,7 @@ private:
     void wireNavigation();
     void wireRefreshers();
     void RestoreWindowSettings();
+    void loadCatalogueAndSettings();
     void toolbarClicked(int index);
     void mainTabChanged(int index);
     void specialTabChanged(int index);

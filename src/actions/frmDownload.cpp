@@ -1,0 +1,377 @@
+#include "frmDownload.h"
+
+#include "actions/DownloadJob.h"
+#include "platform/ProfileEngine.h"
+#include "platform/Prompter.h"
+#include "platform/Shell.h"
+#include "state/AppState.h"
+#include "widgets/isButton.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace fetchora {
+
+namespace {
+
+// Labels change at most this often; a fast download reports thousands of
+// pieces a second and the eye needs a handful.
+constexpr qint64 kRefreshMs = 250;
+// The speed is the average over this much of the recent past.
+constexpr qint64 kSpeedWindowMs = 4000;
+
+QNetworkAccessManager *sharedNetwork()
+{
+    // One manager for every download window, so connections to the same host
+    // are pooled; it lives as long as the program.
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return manager;
+}
+
+SaveLocationChooser *defaultChooser()
+{
+    static FileDialogSaveLocationChooser chooser;
+    return &chooser;
+}
+
+} // namespace
+
+QString FileDialogSaveLocationChooser::chooseSaveFile(QWidget *parent, const QString &suggestedPath)
+{
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Fetchora - Save Download As"), suggestedPath);
+}
+
+frmDownload *frmDownload::start(AppState &state, const QString &link, QWidget *parent, const Services &services)
+{
+    auto *window = new frmDownload(state, link, services, parent);
+    window->show();
+    window->begin();
+    return window;
+}
+
+frmDownload::frmDownload(AppState &state, const QString &link, const Services &services, QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      m_state(state),
+      m_link(link.trimmed()),
+      m_chooser(services.chooser ? services.chooser : defaultChooser())
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Fetchora - Download"));
+    setObjectName(QStringLiteral("frmDownload"));
+
+    m_job = new DownloadJob(services.network ? services.network : sharedNetwork(), this);
+    if (services.connectTimeoutMs > 0)
+        m_job->setConnectTimeout(services.connectTimeoutMs);
+    if (services.idleTimeoutMs > 0)
+        m_job->setIdleTimeout(services.idleTimeoutMs);
+    // Queued: the save-as question runs its own event loop, which must not sit
+    // inside the network reply's signal.
+    connect(m_job, &DownloadJob::metaDataReady, this, &frmDownload::onMetaData, Qt::QueuedConnection);
+    connect(m_job, &DownloadJob::progress, this, &frmDownload::onProgress);
+    connect(m_job, &DownloadJob::finished, this, &frmDownload::onFinished);
+
+    auto named = [](QWidget *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
+    };
+    lblStatus = new QLabel(this);
+    named(lblStatus, "lblStatus");
+    lblStatus->setWordWrap(true);
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblFile = new QLabel(this);
+    named(lblFile, "lblFile");
+    lblFile->setTextFormat(Qt::PlainText);
+    lblFile->setWordWrap(true);
+    prgProgress = new QProgressBar(this);
+    named(prgProgress, "prgProgress");
+    prgProgress->setRange(0, 0);
+    lblSize = new QLabel(this);
+    named(lblSize, "lblSize");
+    lblSpeed = new QLabel(this);
+    named(lblSpeed, "lblSpeed");
+    lblPathCaption = new QLabel(QStringLiteral("Saved to:"), this);
+    named(lblPathCaption, "lblPathCaption");
+    txtPath = new QLineEdit(this);
+    named(txtPath, "txtPath");
+    txtPath->setReadOnly(true);
+    lblShaCaption = new QLabel(QStringLiteral("SHA-256:"), this);
+    named(lblShaCaption, "lblShaCaption");
+    txtSha256 = new QLineEdit(this);
+    named(txtSha256, "txtSha256");
+    txtSha256->setReadOnly(true);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    txtSha256->setFont(mono);
+
+    cmdOpen = new isButton(QStringLiteral("Open"), this);
+    named(cmdOpen, "cmdOpen");
+    cmdOpenFolder = new isButton(QStringLiteral("Open Folder"), this);
+    named(cmdOpenFolder, "cmdOpenFolder");
+    cmdRetry = new isButton(QStringLiteral("Retry"), this);
+    named(cmdRetry, "cmdRetry");
+    cmdCancel = new isButton(QStringLiteral("Cancel"), this);
+    named(cmdCancel, "cmdCancel");
+    cmdClose = new isButton(QStringLiteral("Close"), this);
+    named(cmdClose, "cmdClose");
+
+    auto *result = new QGridLayout;
+    result->addWidget(lblPathCaption, 0, 0);
+    result->addWidget(txtPath, 0, 1);
+    result->addWidget(lblShaCaption, 1, 0);
+    result->addWidget(txtSha256, 1, 1);
+    auto *sizes = new QHBoxLayout;
+    sizes->addWidget(lblSize);
+    sizes->addStretch(1);
+    sizes->addWidget(lblSpeed);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (isButton *b : {cmdOpen, cmdOpenFolder, cmdRetry, cmdCancel, cmdClose})
+        buttons->addWidget(b);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblStatus);
+    layout->addWidget(lblFile);
+    layout->addWidget(prgProgress);
+    layout->addLayout(sizes);
+    layout->addLayout(result);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    setMinimumWidth(520);
+
+    connect(cmdCancel, &isButton::clicked, this, &frmDownload::cancelAndClose);
+    connect(cmdClose, &isButton::clicked, this, &frmDownload::close);
+    connect(cmdOpen, &isButton::clicked, this, &frmDownload::openFile);
+    connect(cmdOpenFolder, &isButton::clicked, this, &frmDownload::openFolder);
+    connect(cmdRetry, &isButton::clicked, this, &frmDownload::begin);
+
+    setStage(Stage::Requesting);
+}
+
+frmDownload::~frmDownload()
+{
+    m_closing = true;
+    m_job->disconnect(this);
+}
+
+void frmDownload::begin()
+{
+    if (m_job->isRunning())
+        return;
+    setStage(Stage::Requesting);
+    lblStatus->setText(QStringLiteral("Requesting %1 ...").arg(m_link));
+    m_job->start(QUrl::fromUserInput(m_link));
+}
+
+QString frmDownload::startFolder(AppState &state)
+{
+    const QString remembered = QDir::fromNativeSeparators(
+        state.profiles().readString(state.settingsPath(), settingsSection(), settingsKey()).trimmed());
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return QDir::cleanPath(remembered);
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (!downloads.isEmpty() && QFileInfo(downloads).isDir())
+        return QDir::cleanPath(downloads);
+    return QDir::homePath();
+}
+
+void frmDownload::onMetaData(const QString &suggestedName, qint64 total)
+{
+    Q_UNUSED(total);
+    if (m_closing || m_job->state() != DownloadJob::State::AwaitingTarget)
+        return;
+    QString target = m_chosenTarget;
+    if (target.isEmpty()) {
+        setStage(Stage::Choosing);
+        lblStatus->setText(QStringLiteral("Choose where to save %1.").arg(suggestedName));
+        const QString suggested = QDir(startFolder(m_state)).filePath(suggestedName);
+        QPointer<frmDownload> alive(this);
+        target = m_chooser->chooseSaveFile(this, QDir::toNativeSeparators(suggested));
+        if (!alive || m_closing)
+            return;
+        if (target.isEmpty()) {
+            cancelAndClose();
+            return;
+        }
+        target = QDir::fromNativeSeparators(target);
+        m_chosenTarget = target;
+        // The next download starts where this one went. A settings file that
+        // cannot be written costs only that convenience, not the download.
+        const QString folder = QFileInfo(target).absolutePath();
+        m_state.profiles().writeString(m_state.settingsPath(), settingsSection(), settingsKey(),
+                                       QDir::toNativeSeparators(folder));
+    }
+    setStage(Stage::Downloading);
+    lblStatus->setText(QStringLiteral("Downloading %1").arg(m_link));
+    lblFile->setText(QDir::toNativeSeparators(target));
+    m_samples.clear();
+    m_lastShownMs = -1;
+    m_clock.start();
+    showProgress(0, m_job->totalBytes(), true);
+    m_job->saveTo(target);
+}
+
+void frmDownload::onProgress(qint64 received, qint64 total)
+{
+    showProgress(received, total, false);
+}
+
+void frmDownload::showProgress(qint64 received, qint64 total, bool force)
+{
+    const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
+    m_samples.append({now, received});
+    while (m_samples.size() > 2 && now - m_samples.at(1).first >= kSpeedWindowMs)
+        m_samples.removeFirst();
+    if (!force && m_lastShownMs >= 0 && now - m_lastShownMs < kRefreshMs)
+        return;
+    m_lastShownMs = now;
+
+    if (total > 0) {
+        prgProgress->setRange(0, 1000);
+        prgProgress->setValue(int(std::min<qint64>(1000, received * 1000 / total)));
+        lblSize->setText(QStringLiteral("%1 of %2").arg(humanSize(received), humanSize(total)));
+    } else {
+        prgProgress->setRange(0, 0); // size unknown: a busy bar
+        lblSize->setText(humanSize(received));
+    }
+
+    const qint64 spanMs = m_samples.last().first - m_samples.first().first;
+    const qint64 spanBytes = m_samples.last().second - m_samples.first().second;
+    if (spanMs < 500 || spanBytes <= 0) {
+        lblSpeed->setText(received > 0 ? QString() : QStringLiteral("Waiting for data ..."));
+        return;
+    }
+    const double perSecond = double(spanBytes) * 1000.0 / double(spanMs);
+    QString speed = humanSize(qint64(perSecond)) + QStringLiteral("/s");
+    if (total > 0 && total > received)
+        speed += QStringLiteral(", %1 left").arg(humanDuration(qint64((total - received) / perSecond) + 1));
+    lblSpeed->setText(speed);
+}
+
+void frmDownload::onFinished(bool ok)
+{
+    if (m_closing || m_job->state() == DownloadJob::State::Cancelled)
+        return;
+    if (ok) {
+        setStage(Stage::Succeeded);
+        showProgress(m_job->receivedBytes(), m_job->receivedBytes(), true);
+        prgProgress->setRange(0, 1000);
+        prgProgress->setValue(1000);
+        lblSpeed->clear();
+        lblStatus->setText(QStringLiteral("The download is complete."));
+        txtPath->setText(QDir::toNativeSeparators(m_job->targetPath()));
+        txtPath->setCursorPosition(0);
+        txtSha256->setText(QString::fromLatin1(m_job->sha256()));
+        txtSha256->setCursorPosition(0);
+    } else {
+        setStage(Stage::Failed);
+        lblStatus->setText(m_job->errorText());
+        lblSpeed->clear();
+        prgProgress->setRange(0, 1000);
+        prgProgress->setValue(0);
+    }
+    Q_EMIT downloadFinished(ok);
+}
+
+void frmDownload::setStage(Stage stage)
+{
+    m_stage = stage;
+    const bool done = stage == Stage::Succeeded;
+    const bool failed = stage == Stage::Failed;
+    const bool running = !done && !failed;
+    cmdCancel->setVisible(running);
+    cmdClose->setVisible(!running);
+    cmdRetry->setVisible(failed);
+    cmdOpen->setVisible(done);
+    cmdOpenFolder->setVisible(done);
+    lblPathCaption->setVisible(done);
+    txtPath->setVisible(done);
+    lblShaCaption->setVisible(done);
+    txtSha256->setVisible(done);
+    const bool transfer = stage == Stage::Downloading || done;
+    prgProgress->setVisible(stage != Stage::Requesting && stage != Stage::Choosing);
+    lblFile->setVisible(transfer);
+    lblSize->setVisible(transfer);
+    lblSpeed->setVisible(stage == Stage::Downloading);
+    if (stage == Stage::Requesting || stage == Stage::Choosing) {
+        lblFile->clear();
+        lblSize->clear();
+        lblSpeed->clear();
+        txtPath->clear();
+        txtSha256->clear();
+    }
+    (running ? cmdCancel : cmdClose)->setDefault(true);
+}
+
+void frmDownload::cancelAndClose()
+{
+    m_closing = true;
+    m_job->cancel();
+    close();
+}
+
+void frmDownload::closeEvent(QCloseEvent *event)
+{
+    // Closing the window is a cancel: nothing half-written stays behind.
+    m_closing = true;
+    m_job->cancel();
+    QWidget::closeEvent(event);
+}
+
+void frmDownload::openFile()
+{
+    const QString path = m_job->targetPath();
+    if (!m_state.shell().openUrl(QUrl::fromLocalFile(path)))
+        m_state.prompter().warn(QStringLiteral("%1 could not be opened.").arg(QDir::toNativeSeparators(path)));
+}
+
+void frmDownload::openFolder()
+{
+    const QString folder = QFileInfo(m_job->targetPath()).absolutePath();
+    if (!m_state.shell().openUrl(QUrl::fromLocalFile(folder)))
+        m_state.prompter().warn(QStringLiteral("The folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
+}
+
+QString frmDownload::humanSize(qint64 bytes)
+{
+    if (bytes < 1024)
+        return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
+    static const char *const units[] = {"KB", "MB", "GB", "TB"};
+    double value = double(bytes);
+    int unit = -1;
+    // 1023.7 KB would print as "1024 KB": such a value counts as the next unit.
+    while ((value >= 1023.5 || unit < 0) && unit < 3) {
+        value /= 1024.0;
+        ++unit;
+    }
+    // Three figures are plenty: "1.5 MB", "15.2 MB", "200 MB".
+    const QString number = value < 100.0 ? QString::number(value, 'f', 1) : QString::number(qRound64(value));
+    return number + QLatin1Char(' ') + QLatin1String(units[unit]);
+}
+
+QString frmDownload::humanDuration(qint64 seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
+}
+
+} // namespace fetchora
