@@ -33,8 +33,12 @@ ListBox *list(QWidget *parent, const char *name)
 
 QGroupBox *group(QWidget *parent, const QString &title, QWidget *content)
 {
-    auto *box = new QGroupBox(title, parent);
+    auto *box = new QGroupBox(parent);
     auto *layout = new QVBoxLayout(box);
+    // Long captions wrap instead of widening the page.
+    auto *caption = new QLabel(title, box);
+    caption->setWordWrap(true);
+    layout->addWidget(caption);
     layout->addWidget(content);
     return box;
 }
@@ -84,9 +88,9 @@ OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
     general->addStretch(1);
 
     auto *lists = new QHBoxLayout;
-    lists->addWidget(group(this, QStringLiteral("Blacklist"), lstBlacklist));
+    lists->addWidget(group(this, QStringLiteral("Block Direct Download if the following String(s) is found in Download URL"), lstBlacklist));
     lists->addWidget(group(this, QStringLiteral("Ad-supported Apps"), lstAdware));
-    lists->addWidget(group(this, QStringLiteral("Signatures"), lstSignatures));
+    lists->addWidget(group(this, QStringLiteral("Update the following Signature file(s)"), lstSignatures));
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(general);
