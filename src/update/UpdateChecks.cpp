@@ -30,13 +30,12 @@ struct ServerVersionFile
 
     bool fetch(UpdateContext &c)
     {
-        const QUrl url = versionFileUrl(c.baseUrl);
-        if (url.isEmpty()) {
+        if (!c.trustedMirrors.contains(c.baseUrl)) {
             // A custom mirror is not asked; the installed file is all there is.
             path = versionFilePath(c.dataDir);
             return true;
         }
-        const FetchResult fetched = fetchUrl(c.network, url, c.limits);
+        const FetchResult fetched = fetchUrl(c.network, QUrl(c.baseUrl + QStringLiteral("FOVersion.ini")), c.limits);
         if (!fetched.ok) {
             error = fetched.error;
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/FileDownload.h"
+#include "update/UpdateSource.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,9 @@ struct UpdateContext
     std::function<void(const QString &)> log;
     std::function<void(const QString &)> startDownload; // the download dialog
     FetchLimits limits;
+    // The update folders whose catalogue is installed; anything else is a
+    // custom mirror that is not asked at all.
+    QStringList trustedMirrors = {internationalMirror(), germanMirror(), frenchMirror()};
 };
 
 struct ProgramCheckOutcome
