@@ -1,3 +1,5 @@
+#include "actions/frmDownload.h"
+#include "app/AppWindows.h"
 #include "app/frmMain.h"
 #include "catalogue/Catalogue.h"
 #include "platform/ProfileEngine.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QTimer>
 
 #include <cstdio>
@@ -59,6 +62,10 @@ int main(int argc, char *argv[])
 
     frmMain window(state);
     prompter.setParentWindow(&window);
+    state.setDirectDownloadHandler(
+        [&state, &window](const QString &link) { frmDownload::start(state, link, &window); });
+    QNetworkAccessManager network;
+    AppWindows windows(state, window, network);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, &frmMain::bringToFront);
 
     window.startUp();
@@ -72,5 +79,6 @@ int main(int argc, char *argv[])
         return app.exec();
     }
     QTimer::singleShot(0, &window, &frmMain::afterShown);
+    windows.scheduleAutomaticCheck();
     return app.exec();
 }

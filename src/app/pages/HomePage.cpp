@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -90,6 +91,9 @@ HomePage::HomePage(QWidget *parent) : QWidget(parent)
     QFont bold = lblMirror->font();
     bold.setBold(true);
     lblMirror->setFont(bold);
+    lblMirror->setCursor(Qt::PointingHandCursor);
+    lblMirror->setToolTip(QStringLiteral("Choose where updates come from"));
+    lblMirror->installEventFilter(this);
 
     cmdGetApps = button(this, "cmdGetApps", QStringLiteral("Get Must-Have Apps"));
     cmdGetPortable = button(this, "cmdGetPortable", QStringLiteral("Get Portable Apps"));
@@ -174,6 +178,16 @@ QList<QPair<isButton *, QString>> HomePage::hints() const
         {cmdInstallManager, QStringLiteral("Here you can Manage Multiple unattended and silent Installations.")},
         {cmdFInstalls, QStringLiteral("Here you can perform unattended and silent Installations of Apps with FInstalls (Beta 0.0.8)")},
     };
+}
+
+bool HomePage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lblMirror && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        Q_EMIT mirrorClicked();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void HomePage::setCompact(bool compact)

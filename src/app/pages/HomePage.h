@@ -35,6 +35,11 @@ public:
 
 Q_SIGNALS:
     void hintRequested(const QString &hint);
+    // The mirror name was clicked: the user wants to choose the update source.
+    void mirrorClicked();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool m_compact = false;

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "update/FileDownload.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QNetworkAccessManager;
+class QPlainTextEdit;
+
+namespace fetchora {
+
+class AppState;
+class isButton;
+
+// The update window: whether a newer program or a newer catalogue exists, and
+// the catalogue update itself, with a log of what happened.
+class frmUpdate : public QWidget
+{
+    Q_OBJECT
+public:
+    frmUpdate(AppState &state, QNetworkAccessManager &network, QWidget *parent = nullptr);
+
+    QLabel *lblInfoVersionFetchora, *lblVersionFetchora, *lblInfoSignatureVersion, *lblSignatureVersion;
+    QLabel *lblUpdate, *lblUpdateSource, *ImgUpdateSourceTrust, *ImgUpdateSourceDubious;
+    QPlainTextEdit *txtUpdate;
+    isButton *cmdUpdateSignatureDefinitions, *cmdCheckforUpdatesFetchora, *cmdRestart, *cmdChangelog,
+        *cmdFacebook, *cmdTwitter;
+
+    void AddToLog(const QString &text);
+    // Both checks, catalogue first, when the automatic check is switched on.
+    void CheckForSignatureUpdates();
+    void runDefinitionUpdate();
+    void runProgramCheck();
+    // Starts afresh, as a newly opened window: labels re-read, log emptied,
+    // buttons as at first.
+    void reset();
+
+    // For tests: shorter time-outs, other trusted update folders.
+    void setLimits(const FetchLimits &limits) { m_limits = limits; }
+    void setTrustedMirrors(const QStringList &mirrors);
+
+Q_SIGNALS:
+    // "Restart Now!": the main window reads the new catalogue.
+    void restartRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void refreshTrust();
+    void beginRun();
+    void endRun();
+    QString baseUrl() const;
+
+    AppState &m_state;
+    QNetworkAccessManager &m_network;
+    FetchLimits m_limits;
+    QStringList m_trusted;
+    QString m_localSignatureVersion;
+    bool m_running = false;
+};
+
+} // namespace fetchora
