@@ -231,10 +231,9 @@ void frmUpdate::CheckForSignatureUpdates()
     runProgramCheck();
 }
 
-void frmUpdate::runProgramCheck()
+template<class Check>
+auto frmUpdate::runCheck(Check check)
 {
-    if (m_running)
-        return;
     beginRun();
     PointerFriendlyPrompter prompter(m_state.prompter());
     UpdateContext context{m_state.profiles(), m_network, prompter, m_state.dataDir(), baseUrl(),
@@ -242,26 +241,24 @@ void frmUpdate::runProgramCheck()
                           [this](const QString &line) { AddToLog(line); },
                           [this](const QString &link) { m_state.startDirectDownload(link); }, m_limits};
     context.trustedMirrors = m_trusted;
-    const ProgramCheckOutcome outcome = checkProgramVersion(context);
-    if (outcome.newerVersion)
-        cmdChangelog->setVisible(true);
+    const auto outcome = check(context);
     endRun();
+    return outcome;
+}
+
+void frmUpdate::runProgramCheck()
+{
+    if (m_running)
+        return;
+    if (runCheck(checkProgramVersion).newerVersion)
+        cmdChangelog->setVisible(true);
 }
 
 void frmUpdate::runDefinitionUpdate()
 {
     if (m_running)
         return;
-    beginRun();
-    PointerFriendlyPrompter prompter(m_state.prompter());
-    UpdateContext context{m_state.profiles(), m_network, prompter, m_state.dataDir(), baseUrl(),
-                          m_state.lists().signatures, installedVersion(), m_localSignatureVersion,
-                          [this](const QString &line) { AddToLog(line); },
-                          [this](const QString &link) { m_state.startDirectDownload(link); }, m_limits};
-    context.trustedMirrors = m_trusted;
-    const DefinitionUpdateOutcome outcome = updateDefinitions(context);
-    endRun();
-    if (outcome.updated) {
+    if (runCheck(updateDefinitions).updated) {
         show();
         raise();
         cmdRestart->setVisible(true);

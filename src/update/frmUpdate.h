@@ -50,6 +50,8 @@ protected:
 
 private:
     void refreshTrust();
+    template<class Check>
+    auto runCheck(Check check);
     void beginRun();
     void endRun();
     QString baseUrl() const;
