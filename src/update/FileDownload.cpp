@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -38,16 +39,13 @@ QString describeError(QNetworkReply *reply, const QUrl &url)
 
 } // namespace
 
-FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits)
+// One request, redirects not followed: a redirect comes back in `redirect`.
+FetchResult fetchOnce(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits,
+                      QUrl *redirect)
 {
     FetchResult result;
-    if (!url.isValid() || url.scheme().isEmpty()) {
-        result.error = QStringLiteral("\"%1\" is not a valid address.").arg(url.toDisplayString());
-        return result;
-    }
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(limits.maxRedirects);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
@@ -59,6 +57,10 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
     bool answered = false;
     const QString host = url.host();
 
+    auto tooLarge = [&] {
+        return QStringLiteral("The answer from %1 is larger than %2 and was refused.")
+            .arg(url.toDisplayString(), QLocale::c().formattedDataSize(limits.maxBytes));
+    };
     auto abortWith = [&](const QString &reason) {
         if (abortReason.isEmpty())
             abortReason = reason;
@@ -80,17 +82,13 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status >= 200 && status < 300 && length.isValid() && length.toLongLong() > limits.maxBytes)
-            abortWith(QStringLiteral("The answer from %1 is larger than %2 MB and was refused.")
-                          .arg(url.toDisplayString())
-                          .arg(limits.maxBytes / (1024 * 1024)));
+            abortWith(tooLarge());
     });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         progressed();
         result.body += reply->readAll();
         if (result.body.size() > limits.maxBytes)
-            abortWith(QStringLiteral("The answer from %1 is larger than %2 MB and was refused.")
-                          .arg(url.toDisplayString())
-                          .arg(limits.maxBytes / (1024 * 1024)));
+            abortWith(tooLarge());
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     watchdog.start(limits.connectTimeoutMs);
@@ -101,6 +99,14 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
     if (reply->bytesAvailable() > 0)
         result.body += reply->readAll();
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (abortReason.isEmpty() && result.status >= 300 && result.status < 400 && location.isValid()
+        && !location.isEmpty()) {
+        *redirect = url.resolved(location);
+        reply->deleteLater();
+        result.body.clear();
+        return result;
+    }
     if (!abortReason.isEmpty()) {
         result.error = abortReason;
     } else if (result.status != 0 && (result.status < 200 || result.status > 299)) {
@@ -109,6 +115,13 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
                            .arg(result.status)
                            .arg(reason, reply->url().toDisplayString())
                            .simplified();
+    } else if (const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+               reply->error() == QNetworkReply::NoError && announced.isValid()
+               && announced.toLongLong() != result.body.size()) {
+        result.error = QStringLiteral("The download of %1 was cut off after %2 of %3 bytes.")
+                           .arg(url.toDisplayString())
+                           .arg(result.body.size())
+                           .arg(announced.toLongLong());
     } else if (reply->error() != QNetworkReply::NoError) {
         result.error = describeError(reply, url);
     } else if (result.status == 0 && url.scheme().startsWith(QLatin1String("http"))) {
@@ -120,6 +133,35 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
         result.body.clear();
     reply->deleteLater();
     return result;
+}
+
+FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits)
+{
+    FetchResult result;
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        result.error = QStringLiteral("\"%1\" is not a valid address.").arg(url.toDisplayString());
+        return result;
+    }
+    // Redirects are followed here, one request at a time, so that every answer
+    // is judged on its own headers.
+    QUrl current = url;
+    for (int hops = 0;; ++hops) {
+        QUrl next;
+        result = fetchOnce(network, current, limits, &next);
+        if (next.isEmpty())
+            return result;
+        if (hops >= limits.maxRedirects) {
+            result.error = QStringLiteral("The server %1 redirected too many times.").arg(url.host());
+            return result;
+        }
+        if (current.scheme() == QLatin1String("https") && next.scheme() != QLatin1String("https")) {
+            result.error = QStringLiteral("The server %1 redirected from a secure (https) address to an "
+                                          "insecure one; the download was stopped.")
+                               .arg(current.host());
+            return result;
+        }
+        current = next;
+    }
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)

@@ -27,6 +27,7 @@ struct ServerVersionFile
     QString path;
     QByteArray bytes;
     QString error;
+    bool fromServer = false;
 
     bool fetch(UpdateContext &c)
     {
@@ -41,6 +42,7 @@ struct ServerVersionFile
             return false;
         }
         bytes = fetched.body;
+        fromServer = true;
         path = folder.filePath(QStringLiteral("FOVersion.ini"));
         return folder.isValid() && writeFileAtomically(path, bytes, &error);
     }
@@ -85,7 +87,7 @@ ProgramCheckOutcome checkProgramVersion(UpdateContext &c)
         outcome.failed = true;
         return outcome;
     }
-    if (!server.bytes.isEmpty() && !server.hasSection(c, "Fetchora")) {
+    if (server.fromServer && !server.hasSection(c, "Fetchora")) {
         c.log(QStringLiteral("The version file of the update server is not valid."));
         outcome.failed = true;
         return outcome;
@@ -130,7 +132,7 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
         c.log(QStringLiteral("FOVersion.ini could not be downloaded: ") + server.error);
         return fail();
     }
-    if (!server.bytes.isEmpty() && !server.hasSection(c, "Signature")) {
+    if (server.fromServer && !server.hasSection(c, "Signature")) {
         c.log(QStringLiteral("The version file of the update server is not valid."));
         return fail();
     }
@@ -149,6 +151,11 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
         return outcome;
     }
 
+    if (!server.fromServer) {
+        // Nothing is installed from a folder the program does not know.
+        c.log(QStringLiteral("This Update Source is unknown. Update feature has been disabled."));
+        return outcome;
+    }
     c.log(QStringLiteral(" ") + kRule);
     c.log(QStringLiteral("A new Signature Version ") + serverVersion + QStringLiteral(" is available."));
     c.log(QStringLiteral(" ") + kRule);
@@ -197,7 +204,7 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
         c.log(name + QStringLiteral(" Updated successfully."));
     }
 
-    if (allReplaced && !server.bytes.isEmpty()) {
+    if (allReplaced) {
         QString error;
         if (!writeFileAtomically(versionFilePath(c.dataDir), server.bytes, &error)) {
             c.log(error);
