@@ -466,7 +466,7 @@ public:
     void inform(const QString &) override {}
     void warn(const QString &) override {}
     void critical(const QString &) override {}
-    bool askYesNo(const QString &) override { return false; }
+    bool askYesNo(const QString &, const QString &) override { return false; }
 };
 
 class RecordingShell : public Shell

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -10,6 +9,8 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -29,8 +30,10 @@ namespace fetchora {
 //
 // Until saveTo() the reply keeps only a small read buffer, so a user taking
 // their time over the save-as question holds the connection, not the file,
-// in memory. While saving, the body is written out as it arrives: memory use
-// does not grow with the file.
+// in memory. While saving, the body is written out as it arrives through a
+// few fixed buffers, on a thread of the job's own that also computes the
+// SHA-256: memory use does not grow with the file, and a slow disk does not
+// hold up the window. Signals come in the job's own thread.
 //
 // PATH appears only when the download is complete (PATH.part is renamed over
 // it, replacing an older PATH in one step where the system allows); after a
@@ -106,8 +109,11 @@ private:
     void onReplyFinished();
     void onWatchdog();
     bool handleHeaders(); // false when the reply was replaced or the job failed
-    bool writeAvailable();
+    void pump();
+    bool readAvailable();
+    void onWriterWake();
     void complete();
+    QString writeErrorText(const QString &reason) const;
     void fail(const QString &text);
     void dropReply();
     void removePart();
@@ -129,9 +135,12 @@ private:
     QString m_target;
     bool m_partCreated = false; // PATH.part is ours to remove
     QFile m_file;
-    QCryptographicHash m_hash{QCryptographicHash::Sha256};
+    class Sha256;
+    std::unique_ptr<Sha256> m_hash; // fed as the body is written
     QByteArray m_sha256;
-    QByteArray m_chunk; // reused for every read, so reading never allocates
+    class DiskWriter;
+    std::unique_ptr<DiskWriter> m_writer; // while saving
+    bool m_finishing = false;             // all read; waiting for the writer
     QString m_error;
     QList<QString> m_sslErrors;
 

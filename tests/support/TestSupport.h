@@ -19,6 +19,7 @@ public:
     {
         QString kind; // "inform", "warn", "critical", "ask"
         QString text;
+        QString title; // questions only
     };
     QList<Message> messages;
     QList<bool> answers; // consumed by askYesNo, front first; No when empty
@@ -26,9 +27,9 @@ public:
     void inform(const QString &text) override { messages.append({QStringLiteral("inform"), text}); }
     void warn(const QString &text) override { messages.append({QStringLiteral("warn"), text}); }
     void critical(const QString &text) override { messages.append({QStringLiteral("critical"), text}); }
-    bool askYesNo(const QString &text) override
+    bool askYesNo(const QString &text, const QString &title = {}) override
     {
-        messages.append({QStringLiteral("ask"), text});
+        messages.append({QStringLiteral("ask"), text, title});
         return answers.isEmpty() ? false : answers.takeFirst();
     }
 };
