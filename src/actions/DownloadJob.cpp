@@ -1,5 +1,7 @@
 #include "DownloadJob.h"
 
+#include "platform/Sha256.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -24,18 +26,6 @@
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
-#endif
-
-#if defined(Q_PROCESSOR_X86_64) && (defined(Q_CC_GNU) || defined(Q_CC_CLANG) || defined(Q_CC_MSVC))
-#define FETCHORA_SHA_EXTENSIONS 1
-#include <immintrin.h>
-#if defined(Q_CC_MSVC)
-#include <intrin.h>
-#define FETCHORA_SHA_TARGET
-#else
-#include <cpuid.h>
-#define FETCHORA_SHA_TARGET __attribute__((target("sha,sse4.1,ssse3")))
-#endif
 #endif
 
 namespace fetchora {
@@ -240,172 +230,6 @@ QString sanitizedName(const QString &name)
 
 } // namespace
 
-// SHA-256 of the body as it streams by. The hash is shown to the user for
-// comparing with the vendor's, and a general-purpose implementation costs more
-// time than the whole loopback transfer; processors with the SHA instructions
-// (most x86-64 since 2016-2019) compute it on those at several times the speed.
-// Elsewhere Qt's implementation does the work.
-class DownloadJob::Sha256
-{
-public:
-    Sha256() { reset(); }
-
-    void reset()
-    {
-        static const quint32 initial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                           0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-        std::memcpy(m_state, initial, sizeof m_state);
-        m_pending = 0;
-        m_length = 0;
-        m_qt.reset();
-    }
-
-    void addData(const char *data, qsizetype size)
-    {
-        if (!s_fast) {
-            m_qt.addData(QByteArrayView(data, size));
-            return;
-        }
-#ifdef FETCHORA_SHA_EXTENSIONS
-        auto bytes = reinterpret_cast<const unsigned char *>(data);
-        m_length += quint64(size);
-        if (m_pending > 0) {
-            const qsizetype take = std::min<qsizetype>(64 - m_pending, size);
-            std::memcpy(m_block + m_pending, bytes, size_t(take));
-            m_pending += take;
-            bytes += take;
-            size -= take;
-            if (m_pending < 64)
-                return;
-            compress(m_state, m_block, 1);
-            m_pending = 0;
-        }
-        const qsizetype whole = size / 64;
-        if (whole > 0)
-            compress(m_state, bytes, size_t(whole));
-        bytes += whole * 64;
-        size -= whole * 64;
-        std::memcpy(m_block, bytes, size_t(size));
-        m_pending = size;
-#endif
-    }
-
-    QByteArray hex()
-    {
-        if (!s_fast)
-            return m_qt.result().toHex();
-        QByteArray digest(32, Qt::Uninitialized);
-#ifdef FETCHORA_SHA_EXTENSIONS
-        const quint64 bits = m_length * 8;
-        unsigned char tail[128] = {};
-        std::memcpy(tail, m_block, size_t(m_pending));
-        tail[m_pending] = 0x80;
-        const size_t tailSize = m_pending < 56 ? 64 : 128;
-        for (int i = 0; i < 8; ++i)
-            tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-        quint32 state[8];
-        std::memcpy(state, m_state, sizeof state);
-        compress(state, tail, tailSize / 64);
-        for (int i = 0; i < 8; ++i)
-            for (int b = 0; b < 4; ++b)
-                digest[i * 4 + b] = char(state[i] >> (24 - 8 * b));
-#endif
-        return digest.toHex();
-    }
-
-private:
-#ifdef FETCHORA_SHA_EXTENSIONS
-    static bool cpuHasShaExtensions()
-    {
-        unsigned int a = 0, b = 0, c = 0, d = 0;
-#if defined(Q_CC_MSVC)
-        int r[4];
-        __cpuid(r, 0);
-        if (r[0] < 7)
-            return false;
-        __cpuid(r, 1);
-        c = unsigned(r[2]);
-        __cpuidex(r, 7, 0);
-        b = unsigned(r[1]);
-        const bool sse = (c & (1u << 9)) && (c & (1u << 19));
-        return sse && (b & (1u << 29));
-#else
-        if (!__get_cpuid(1, &a, &b, &c, &d))
-            return false;
-        const bool sse = (c & (1u << 9)) && (c & (1u << 19)); // SSSE3, SSE4.1
-        if (!sse || !__get_cpuid_count(7, 0, &a, &b, &c, &d))
-            return false;
-        return b & (1u << 29); // SHA
-#endif
-    }
-
-    // The 64 rounds over `blocks` 64-byte blocks, four rounds per step.
-    FETCHORA_SHA_TARGET static void compress(quint32 state[8], const unsigned char *data, size_t blocks)
-    {
-        alignas(16) static const quint32 k[64] = {
-            0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-            0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-            0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-            0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-            0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-            0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-            0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-            0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-        const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
-
-        // The instructions keep the state as ABEF and CDGH.
-        __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(state)), 0xB1);
-        __m128i state1 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(state + 4)), 0x1B);
-        __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);
-        state1 = _mm_blend_epi16(state1, tmp, 0xF0);
-
-        for (; blocks > 0; --blocks, data += 64) {
-            const __m128i abefSaved = state0;
-            const __m128i cdghSaved = state1;
-            __m128i w[4];
-            for (int step = 0; step < 16; ++step) {
-                __m128i &current = w[step % 4];
-                if (step < 4) {
-                    current = _mm_shuffle_epi8(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * step)), byteSwap);
-                } else {
-                    // W[t] from W[t-16], W[t-15], W[t-7] and W[t-2].
-                    const __m128i &minus1 = w[(step + 3) % 4];
-                    const __m128i &minus2 = w[(step + 2) % 4];
-                    const __m128i &minus3 = w[(step + 1) % 4];
-                    __m128i next = _mm_sha256msg1_epu32(current, minus3);
-                    next = _mm_add_epi32(next, _mm_alignr_epi8(minus1, minus2, 4));
-                    current = _mm_sha256msg2_epu32(next, minus1);
-                }
-                __m128i msg = _mm_add_epi32(current, _mm_load_si128(reinterpret_cast<const __m128i *>(k + 4 * step)));
-                state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
-                msg = _mm_shuffle_epi32(msg, 0x0E);
-                state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
-            }
-            state0 = _mm_add_epi32(state0, abefSaved);
-            state1 = _mm_add_epi32(state1, cdghSaved);
-        }
-
-        tmp = _mm_shuffle_epi32(state0, 0x1B);
-        state1 = _mm_shuffle_epi32(state1, 0xB1);
-        state0 = _mm_blend_epi16(tmp, state1, 0xF0);
-        state1 = _mm_alignr_epi8(state1, tmp, 8);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(state), state0);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(state + 4), state1);
-    }
-
-    static inline const bool s_fast = cpuHasShaExtensions();
-#else
-    static constexpr bool s_fast = false;
-#endif
-
-    quint32 m_state[8];
-    unsigned char m_block[64];
-    qsizetype m_pending = 0;
-    quint64 m_length = 0;
-    QCryptographicHash m_qt{QCryptographicHash::Sha256};
-};
-
 // Writes and hashes the body on a thread of its own, so neither a slow disk nor
 // the hash holds up the window or the network. The reply is read into a small
 // fixed set of buffers; when all of them wait for the disk, reading pauses and
@@ -513,7 +337,7 @@ private:
             if (!failed) {
                 const char *bytes = m_buffers[index].constData();
                 if (m_file.write(bytes, size) == size)
-                    m_hash.addData(bytes, qsizetype(size));
+                    m_hash.addData(QByteArrayView(bytes, qsizetype(size)));
                 else
                     error = m_file.errorString();
             }

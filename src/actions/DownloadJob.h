@@ -17,6 +17,8 @@ class QNetworkReply;
 
 namespace fetchora {
 
+class Sha256;
+
 // One download of a catalogue link to a file on disk.
 //
 //   start(url)            asks the server; redirects are followed (at most
@@ -135,7 +137,6 @@ private:
     QString m_target;
     bool m_partCreated = false; // PATH.part is ours to remove
     QFile m_file;
-    class Sha256;
     std::unique_ptr<Sha256> m_hash; // fed as the body is written
     QByteArray m_sha256;
     class DiskWriter;
