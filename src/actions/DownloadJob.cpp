@@ -2,7 +2,6 @@
 
 #include "platform/Sha256.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
