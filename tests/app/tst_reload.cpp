@@ -1,52 +1,44 @@
-#include "TestSupport.h"
-#include "app/frmMain.h"
+#include "WindowFixture.h"
+
 #include "app/pages/CataloguePage.h"
 #include "app/pages/OptionsPage.h"
-#include "platform/ProfileEngine.h"
-#include "state/AppState.h"
-#include "widgets/ListBox.h"
-#include "widgets/ucStatusBar.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace fetchora;
 
 // After an update or a change of mirror the main window reads every file again
 // and shows the result without losing what the user had chosen.
-class TestReload : public QObject
+class TestReload : public QObject, public test::WindowFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { tearDown(); }
+
     void reloadShowsNewFilesAndKeepsChoices()
     {
-        QTemporaryDir dir;
-        test::writeFile(dir.filePath("FOVersion.ini"), "[Signature]\r\nVersion=1\r\n");
-        test::writeFile(dir.filePath("FOApps.def"), "[Browsers]\r\nFirefox=https://a/1\r\n[Tools]\r\nOld=https://a/2\r\n");
-        test::writeFile(dir.filePath("FOBlacklist.def"), "old-host\r\n");
-        ProfileEngine engine;
-        test::RecordingShell shell;
-        test::ScriptedPrompter prompter;
-        AppState state(engine, shell, prompter, dir.path());
-        frmMain w(state);
-        w.startUp();
-        w.show();
+        QVERIFY(setUpFolder());
+        QVERIFY(put({{"FOVersion.ini", "[Signature]\r\nVersion=1\r\n"},
+                     {"FOApps.def", "[Browsers]\r\nFirefox=https://a/1\r\n[Tools]\r\nOld=https://a/2\r\n"},
+                     {"FOBlacklist.def", "old-host\r\n"}}));
+        QVERIFY(start());
+        frmMain &w = app->window;
         w.SSTab1->setCurrentIndex(frmMain::TabApps);
         w.apps->categories->setCurrentRow(1);
         w.optionsPage->chkAdSupportWarning->setChecked(true);
         w.optionsPage->txtSignatureServer->setText("https://mirror.example/");
         w.apps->entries->setCurrentRow(0);
-        QCOMPARE(state.currentLink(), QString("https://a/2"));
+        QCOMPARE(app->state.currentLink(), "https://a/2");
 
         // An update replaced the files.
-        test::writeFile(dir.filePath("FOApps.def"),
-                        "[Browsers]\r\nFirefox=https://a/1\r\n[Tools]\r\nNew=https://b/2\r\nOld=https://a/2\r\n[Games]\r\n");
-        test::writeFile(dir.filePath("FOBlacklist.def"), "new-host\r\n");
-        test::writeFile(dir.filePath("FOVersion.ini"), "[Signature]\r\nVersion=2\r\n");
+        QVERIFY(put({{"FOApps.def", "[Browsers]\r\nFirefox=https://a/1\r\n[Tools]\r\nNew=https://b/2\r\n"
+                                    "Old=https://a/2\r\n[Games]\r\n"},
+                     {"FOBlacklist.def", "new-host\r\n"},
+                     {"FOVersion.ini", "[Signature]\r\nVersion=2\r\n"}}));
         w.reload();
 
         QCOMPARE(w.apps->categories->items(), QStringList({"Browsers", "Tools", "Games"}));
@@ -54,13 +46,13 @@ private Q_SLOTS:
         QCOMPARE(w.apps->entries->items(), QStringList({"New", "Old"}));
         QCOMPARE(w.SSTab1->currentIndex(), int(frmMain::TabApps));
         QVERIFY(w.optionsPage->chkAdSupportWarning->isChecked());
-        QCOMPARE(w.optionsPage->txtSignatureServer->text(), QString("https://mirror.example/"));
-        QCOMPARE(state.lists().blacklist, QStringList({"new-host"}));
+        QCOMPARE(w.optionsPage->txtSignatureServer->text(), "https://mirror.example/");
+        QCOMPARE(app->state.lists().blacklist, QStringList({"new-host"}));
         QCOMPARE(w.optionsPage->lstBlacklist->items(), QStringList({"new-host"}));
-        QVERIFY(w.ucStatusBar1->panelText(0).endsWith("Signature Version: 2"));
+        QVERIFY(app->panel().endsWith("Signature Version: 2"));
         // The old selection's link is gone with the entry list.
-        QVERIFY(state.currentLink().isEmpty());
-        QVERIFY(prompter.messages.isEmpty());
+        QVERIFY(app->state.currentLink().isEmpty());
+        QVERIFY(app->prompter.messages.isEmpty());
     }
 };
 
