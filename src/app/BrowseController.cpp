@@ -347,7 +347,9 @@ bool BrowseController::eventFilter(QObject *watched, QEvent *event)
         box->clear();
         setTextColour(box, kEditingGrey);
         m_searchPositions[box] = -1;
-    } else if (event->type() == QEvent::KeyPress) {
+    } else if (event->type() == QEvent::KeyPress && !static_cast<QKeyEvent *>(event)->text().isEmpty()) {
+        // Keys that type something (Enter and Backspace included) search;
+        // moving the cursor or pressing Shift does not.
         for (Page &p : m_pages) {
             if (p.page->search == box) {
                 searchKeyPressed(p);

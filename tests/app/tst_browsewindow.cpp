@@ -195,13 +195,14 @@ class BrowseWindowTest : public QObject, public WindowFixture
     // "https://example.org/x.exe DPdp".
     QString choose(const QString &entry) { return pick(entry) ? chosen() + ' ' + offers() : entry + " not clickable"; }
 
-    // Asks the search box for the next match with End, with Right from the
-    // start of its text, or by typing a letter; then what it found.
-    QString findNext(Qt::Key key = Qt::Key_End)
+    // Asks the search box for the next match with Enter (which types nothing
+    // into it), optionally with the cursor at the start of the text, or by
+    // typing a letter; then what it found.
+    QString findNext(bool cursorAtStart = false)
     {
-        if (key == Qt::Key_Right)
+        if (cursorAtStart)
             searchBox()->setCursorPosition(0);
-        QTest::keyClick(searchBox(), key);
+        QTest::keyClick(searchBox(), Qt::Key_Return);
         return found();
     }
     QString type(char letter)
@@ -569,10 +570,15 @@ private Q_SLOTS:
 
         // Nothing further down: the selection stays, the next search starts at
         // the top and the cursor is put behind the text.
-        QCOMPARE(findNext(Qt::Key_Right), "Firebird @-1");
+        QCOMPARE(findNext(true), "Firebird @-1");
         QCOMPARE(box->cursorPosition(), int(box->text().size()));
         QCOMPARE(box->text(), "fire");
         QCOMPARE(findNext(), "Firefox @1");
+
+        // Moving the cursor or pressing Shift searches nothing.
+        for (Qt::Key key : {Qt::Key_End, Qt::Key_Left, Qt::Key_Home, Qt::Key_Shift})
+            QTest::keyClick(box, key);
+        QCOMPARE(found(), "Firefox @1");
 
         // A click into the box starts a new search from the top.
         QTest::mouseClick(box, Qt::LeftButton);
@@ -586,7 +592,7 @@ private Q_SLOTS:
         QTest::mouseClick(box, Qt::LeftButton);
         box->setText("  BiRd ");
         QCOMPARE(findNext(), "Firebird @2");
-        QCOMPARE(findNext(Qt::Key_Right), "Thunderbird @-1");
+        QCOMPARE(findNext(true), "Thunderbird @-1");
         QCOMPARE(box->cursorPosition(), int(box->text().size()));
         QCOMPARE(findNext(), "Firebird @2");
 
