@@ -153,9 +153,7 @@ bool frmDDLMirrors::eventFilter(QObject *watched, QEvent *event)
 
 void frmDDLMirrors::closeEvent(QCloseEvent *event)
 {
-    QString error;
-    if (!m_state.profiles().write(m_state.settingsPath(), windowPlacementWrites(this, kSection), &error))
-        qWarning("Fetchora: mirror window placement not saved: %s", qPrintable(error));
+    SaveWindowState(this, m_state.profiles(), m_state.settingsPath(), kSection);
     event->accept();
 }
 

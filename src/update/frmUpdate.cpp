@@ -274,9 +274,7 @@ void frmUpdate::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    QString error;
-    if (!m_state.profiles().write(m_state.settingsPath(), windowPlacementWrites(this, kSection), &error))
-        qWarning("Fetchora: update window placement not saved: %s", qPrintable(error));
+    SaveWindowState(this, m_state.profiles(), m_state.settingsPath(), kSection);
     event->accept();
 }
 

@@ -74,6 +74,16 @@ QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &sectio
     };
 }
 
+bool SaveWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+                     const QString &section)
+{
+    QString error;
+    if (engine.write(settingsPath, windowPlacementWrites(window, section), &error))
+        return true;
+    qWarning("Fetchora: placement of %s not saved: %s", qPrintable(window->objectName()), qPrintable(error));
+    return false;
+}
+
 void RestoreWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                         const QString &section)
 {

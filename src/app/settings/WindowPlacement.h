@@ -13,6 +13,11 @@ namespace fetchora {
 // settings file keeps them for every window.
 QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &section);
 
+// Writes the window's placement; a failure is logged, since a window that
+// is closing has no better place to say so.
+bool SaveWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+                     const QString &section);
+
 // Applies a stored placement before the window is shown. A size that is not a
 // positive number is ignored; a position that would leave the title bar on no
 // available screen is ignored and the window opens at its default place.
