@@ -14,7 +14,7 @@
 // Exit status: 0 when every figure was measured (whatever the verdicts), 2 when
 // something could not be measured, 1 for a wrong command line.
 
-#include "app/frmMain.h"
+#include "app/MainWindow.h"
 #include "app/pages/CataloguePage.h"
 #include "catalogue/Catalogue.h"
 #include "platform/ProfileEngine.h"
@@ -519,12 +519,12 @@ int windowOnce(const QString &big)
     RecordingShell shell;
     NoPrompter prompter;
     AppState state(engine, shell, prompter, big);
-    frmMain window(state);
+    MainWindow window(state);
     QElapsedTimer clock;
     clock.start();
     window.startUp();
     const double startUp = clock.nsecsElapsed() / 1e6;
-    window.SSTab1->setCurrentIndex(frmMain::TabApps);
+    window.tabs->setCurrentIndex(MainWindow::TabApps);
     window.show();
     settle();
 
@@ -532,7 +532,7 @@ int windowOnce(const QString &big)
         std::printf("error %s\n", why);
         return 2;
     };
-    CataloguePage *apps = window.apps;
+    CataloguePage *apps = window.appsPage;
     const int bigRow = apps->categories->findExact(categoryName(kBigCategory), Qt::CaseSensitive);
     const int otherRow = apps->categories->findExact(categoryName(kOtherCategory), Qt::CaseSensitive);
     if (bigRow < 0 || otherRow < 0)
@@ -549,7 +549,7 @@ int windowOnce(const QString &big)
     const QString path = state.catalogue().path(Database::Apps);
     const int parsesBefore = engine.parseCount();
     clock.restart();
-    const QStringList names = ReadCategoryEntries(engine, path, categoryName(kBigCategory));
+    const QStringList names = readCategoryEntries(engine, path, categoryName(kBigCategory));
     const double reread = clock.nsecsElapsed() / 1e6;
     const int parses = engine.parseCount() - parsesBefore;
     if (names.size() != kBigEntries)

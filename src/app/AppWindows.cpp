@@ -1,12 +1,12 @@
 #include "AppWindows.h"
 
-#include "app/frmMain.h"
+#include "app/MainWindow.h"
 #include "app/pages/HomePage.h"
 #include "app/pages/OptionsPage.h"
 #include "platform/Prompter.h"
 #include "state/AppState.h"
-#include "update/frmDDLMirrors.h"
-#include "update/frmUpdate.h"
+#include "update/ui/MirrorWindow.h"
+#include "update/ui/UpdateWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,27 +15,27 @@
 
 namespace fetchora {
 
-AppWindows::AppWindows(AppState &state, frmMain &main, QNetworkAccessManager &network)
+AppWindows::AppWindows(AppState &state, MainWindow &main, QNetworkAccessManager &network)
     : m_state(state), m_main(main), m_network(network)
 {
-    connect(&main, &frmMain::updateWindowRequested, this, &AppWindows::showUpdateWindow);
-    connect(main.home, &HomePage::mirrorClicked, this, &AppWindows::showMirrorWindow);
+    connect(&main, &MainWindow::updateWindowRequested, this, &AppWindows::showUpdateWindow);
+    connect(main.homePage, &HomePage::mirrorClicked, this, &AppWindows::showMirrorWindow);
 }
 
-frmUpdate *AppWindows::updateWindow() const
+UpdateWindow *AppWindows::updateWindow() const
 {
     return m_update.data();
 }
 
-frmUpdate *AppWindows::showUpdateWindow()
+UpdateWindow *AppWindows::showUpdateWindow()
 {
     if (!m_update) {
-        m_update = new frmUpdate(m_state, m_network, &m_main);
+        m_update = new UpdateWindow(m_state, m_network, &m_main);
         m_update->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_update, &frmUpdate::restartRequested, &m_main, &frmMain::reload);
+        connect(m_update, &UpdateWindow::restartRequested, &m_main, &MainWindow::reload);
         m_update->show();
         // A newly opened window checks at once when automatic checks are on.
-        QTimer::singleShot(0, m_update, &frmUpdate::CheckForSignatureUpdates);
+        QTimer::singleShot(0, m_update, &UpdateWindow::runAutomaticChecks);
     } else {
         m_update->show();
     }
@@ -44,11 +44,11 @@ frmUpdate *AppWindows::showUpdateWindow()
     return m_update;
 }
 
-frmDDLMirrors *AppWindows::showMirrorWindow()
+MirrorWindow *AppWindows::showMirrorWindow()
 {
     if (!m_mirrors) {
-        m_mirrors = new frmDDLMirrors(m_state, &m_main);
-        connect(m_mirrors, &frmDDLMirrors::mirrorSwitched, this, &AppWindows::mirrorSwitched);
+        m_mirrors = new MirrorWindow(m_state, &m_main);
+        connect(m_mirrors, &MirrorWindow::mirrorSwitched, this, &AppWindows::mirrorSwitched);
     }
     m_mirrors->show();
     m_mirrors->raise();
@@ -58,13 +58,13 @@ frmDDLMirrors *AppWindows::showMirrorWindow()
 
 void AppWindows::mirrorSwitched(const QString &base, const QString &activated, const QString &followUp)
 {
-    m_main.optionsPage->txtSignatureServer->setText(base);
+    m_main.optionsPage->updateAddressEdit->setText(base);
     m_state.prompter().inform(activated + QStringLiteral("\r\nFetchora will Restart Now!"));
     // An update window open from before belongs to the old mirror.
     if (m_update)
         m_update->close();
     m_main.reload();
-    m_main.SSTab1->setCurrentIndex(frmMain::TabOptions);
+    m_main.tabs->setCurrentIndex(MainWindow::TabOptions);
     m_state.prompter().inform(followUp);
     showUpdateWindow();
 }

@@ -8,9 +8,9 @@ class QNetworkAccessManager;
 namespace fetchora {
 
 class AppState;
-class frmDDLMirrors;
-class frmMain;
-class frmUpdate;
+class MirrorWindow;
+class MainWindow;
+class UpdateWindow;
 
 // The secondary windows the main window opens, each created on first use and
 // shown again while it is open, and what passes between them.
@@ -18,11 +18,11 @@ class AppWindows : public QObject
 {
     Q_OBJECT
 public:
-    AppWindows(AppState &state, frmMain &main, QNetworkAccessManager &network);
+    AppWindows(AppState &state, MainWindow &main, QNetworkAccessManager &network);
 
-    frmUpdate *showUpdateWindow();
-    frmDDLMirrors *showMirrorWindow();
-    frmUpdate *updateWindow() const;
+    UpdateWindow *showUpdateWindow();
+    MirrorWindow *showMirrorWindow();
+    UpdateWindow *updateWindow() const;
 
     // A few seconds after start, the automatic check runs once when the user
     // asked for it.
@@ -32,10 +32,10 @@ private:
     void mirrorSwitched(const QString &base, const QString &activated, const QString &followUp);
 
     AppState &m_state;
-    frmMain &m_main;
+    MainWindow &m_main;
     QNetworkAccessManager &m_network;
-    QPointer<frmUpdate> m_update;
-    QPointer<frmDDLMirrors> m_mirrors;
+    QPointer<UpdateWindow> m_update;
+    QPointer<MirrorWindow> m_mirrors;
 };
 
 } // namespace fetchora

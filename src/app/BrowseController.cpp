@@ -1,8 +1,8 @@
 #include "BrowseController.h"
 
 #include "actions/LinkActions.h"
-#include "actions/frmAdware.h"
-#include "app/frmMain.h"
+#include "actions/ui/AdSupportedNotice.h"
+#include "app/MainWindow.h"
 #include "app/pages/CataloguePage.h"
 #include "app/pages/OptionsPage.h"
 #include "app/pages/SpecialPage.h"
@@ -11,8 +11,8 @@
 #include "platform/Shell.h"
 #include "state/AppState.h"
 #include "widgets/ListBox.h"
-#include "widgets/isButton.h"
-#include "widgets/ucStatusBar.h"
+#include "widgets/ThemedButton.h"
+#include "widgets/StatusBar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -87,16 +87,16 @@ bool isAppList(Database db)
 
 } // namespace
 
-BrowseController::BrowseController(AppState &state, frmMain &window)
+BrowseController::BrowseController(AppState &state, MainWindow &window)
     : QObject(&window), m_state(state), m_window(window)
 {
     const std::pair<CataloguePage *, Database> pages[] = {
-        {window.apps, Database::Apps},
-        {window.portable, Database::Portable},
-        {window.slim, Database::Slim},
+        {window.appsPage, Database::Apps},
+        {window.portablePage, Database::Portable},
+        {window.slimPage, Database::Slim},
         {window.specialPage->special, Database::Special},
         {window.specialPage->pages, Database::Pages},
-        {window.install, Database::Install}};
+        {window.installPage, Database::Install}};
     for (const auto &[page, db] : pages) {
         Page p;
         p.page = page;
@@ -124,7 +124,7 @@ const BrowseController::Page *BrowseController::pageOf(Database db) const
     return const_cast<BrowseController *>(this)->pageOf(db);
 }
 
-frmAdware *BrowseController::adwareWindow() const
+AdSupportedNotice *BrowseController::adSupportedNotice() const
 {
     return m_adware.data();
 }
@@ -207,19 +207,19 @@ void BrowseController::wirePage(Page &p)
             [this, db](Qt::MouseButton button, const QPoint &at) { entryPressed(*pageOf(db), button, at); });
 
     if (isAppList(db)) {
-        connect(page->download, &isButton::clicked, this, &BrowseController::directDownload);
-        connect(page->fromPage, &isButton::clicked, this, &BrowseController::openInBrowser);
+        connect(page->download, &ThemedButton::clicked, this, &BrowseController::directDownload);
+        connect(page->fromPage, &ThemedButton::clicked, this, &BrowseController::openInBrowser);
         // Pointing at an action shows which entry it acts on, in the search box;
         // the status bar keeps the link.
-        for (isButton *button : {page->download, page->fromPage})
-            connect(button, &isButton::mouseMoved, this, [this, db] { copyNameIntoSearch(*pageOf(db)); });
+        for (ThemedButton *button : {page->download, page->fromPage})
+            connect(button, &ThemedButton::mouseMoved, this, [this, db] { copyNameIntoSearch(*pageOf(db)); });
         if (db == Database::Special) {
-            isButton *run = m_window.specialPage->cmdRunApp;
-            connect(run, &isButton::clicked, this, &BrowseController::runCommandEntry);
-            connect(run, &isButton::mouseMoved, this, [this, db] { copyNameIntoSearch(*pageOf(db)); });
+            ThemedButton *run = m_window.specialPage->runButton;
+            connect(run, &ThemedButton::clicked, this, &BrowseController::runCommandEntry);
+            connect(run, &ThemedButton::mouseMoved, this, [this, db] { copyNameIntoSearch(*pageOf(db)); });
         }
     } else {
-        connect(page->fromPage, &isButton::clicked, this, &BrowseController::openInBrowser);
+        connect(page->fromPage, &ThemedButton::clicked, this, &BrowseController::openInBrowser);
     }
     if (page->search) {
         m_searchPositions.insert(page->search, -1);
@@ -231,7 +231,7 @@ void BrowseController::showLink(const QString &link)
 {
     m_state.setCurrentLink(link);
     // Shown even when the link is the one already held: a hint may be on display.
-    m_window.ucStatusBar1->setPanelText(0, link);
+    m_window.statusBar->setPanelText(0, link);
 }
 
 void BrowseController::categoryListed(Page &p)
@@ -269,7 +269,7 @@ void BrowseController::entrySelected(Page &p)
     switch (selection.warning) {
     case EntrySelection::Warning::Show:
         if (!m_adware)
-            m_adware = new frmAdware(m_window.optionsPage->cboTheme->currentText());
+            m_adware = new AdSupportedNotice(m_window.optionsPage->themeCombo->currentText());
         m_adware->showFor(selection.warningCaption);
         break;
     case EntrySelection::Warning::Close:
@@ -280,7 +280,7 @@ void BrowseController::entrySelected(Page &p)
         break;
     }
     if (p.db == Database::Special)
-        applyCommandEntryState(isCommandEntry(name) && m_window.specialPage->SSTab2->currentIndex() == 0);
+        applyCommandEntryState(isCommandEntry(name) && m_window.specialPage->tabs->currentIndex() == 0);
 }
 
 void BrowseController::applyCommandEntryState(bool command)
@@ -323,7 +323,7 @@ void BrowseController::entryPressed(Page &p, Qt::MouseButton button, const QPoin
     if (button == Qt::RightButton && p.entryMenu)
         p.entryMenu->popup(globalPos, p.entryMenu->defaultAction());
     if (p.db == Database::Pages)
-        m_window.specialPage->lblPages->setText(p.page->entries->currentText());
+        m_window.specialPage->pageLabel->setText(p.page->entries->currentText());
     else
         copyNameIntoSearch(p);
 }
@@ -427,15 +427,15 @@ void BrowseController::wireProtectionLists()
     OptionsPage *options = m_window.optionsPage;
     auto fill = [this, options] {
         const ProtectionLists &lists = m_state.lists();
-        options->lstSignatures->setItems(lists.signatures);
-        options->lstBlacklist->setItems(lists.blacklist);
-        options->lstAdware->setItems(lists.adware);
+        options->signatureList->setItems(lists.signatures);
+        options->blacklistList->setItems(lists.blacklist);
+        options->adwareList->setItems(lists.adware);
     };
     fill();
     connect(&m_state, &AppState::listsChanged, this, fill);
 
-    options->lstAdware->setEnabled(options->chkAdSupportWarning->isChecked());
-    connect(options->chkAdSupportWarning, &QCheckBox::toggled, options->lstAdware, &QWidget::setEnabled);
+    options->adwareList->setEnabled(options->adSupportWarningCheck->isChecked());
+    connect(options->adSupportWarningCheck, &QCheckBox::toggled, options->adwareList, &QWidget::setEnabled);
 
     const struct
     {
@@ -443,16 +443,16 @@ void BrowseController::wireProtectionLists()
         const char *menuName, *itemName, *caption;
         QString path;
     } editable[] = {
-        {options->lstBlacklist, "mnEditBlacklist", "mnuEditBlacklist", "Edit Blacklist", blacklistPath(m_state.dataDir())},
-        {options->lstAdware, "mnEditAds", "mnuEditAds", "Edit Ad-supported Apps", adwarePath(m_state.dataDir())},
-        {options->lstSignatures, "mnEditSignatures", "mnuEditSignatures", "Edit Signatures", signaturesPath(m_state.dataDir())},
+        {options->blacklistList, "mnEditBlacklist", "mnuEditBlacklist", "Edit Blacklist", blacklistPath(m_state.dataDir())},
+        {options->adwareList, "mnEditAds", "mnuEditAds", "Edit Ad-supported Apps", adwarePath(m_state.dataDir())},
+        {options->signatureList, "mnEditSignatures", "mnuEditSignatures", "Edit Signatures", signaturesPath(m_state.dataDir())},
     };
     for (const auto &e : editable) {
         auto *menu = new QMenu(&m_window);
         menu->setObjectName(QLatin1String(e.menuName));
         const QString path = e.path;
         connect(addAction(menu, e.itemName, QLatin1String(e.caption)), &QAction::triggered, this, [this, path] {
-            if (!OpenWithAssociatedProgram(m_state.shell(), path))
+            if (!openWithAssociatedProgram(m_state.shell(), path))
                 m_state.prompter().warn(
                     QStringLiteral("%1 could not be opened for editing. Please open it with a text editor.")
                         .arg(QDir::toNativeSeparators(path)));

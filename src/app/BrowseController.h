@@ -15,8 +15,8 @@ namespace fetchora {
 class AppState;
 class CataloguePage;
 class ListBox;
-class frmAdware;
-class frmMain;
+class AdSupportedNotice;
+class MainWindow;
 
 // What the user does with the catalogue lists of the main window: selecting
 // categories and entries, the search boxes' find-next, the context menus,
@@ -25,12 +25,12 @@ class BrowseController : public QObject
 {
     Q_OBJECT
 public:
-    BrowseController(AppState &state, frmMain &window);
+    BrowseController(AppState &state, MainWindow &window);
 
     // The context menu of a database's entry list and of its category list.
     QMenu *entryMenu(Database db) const;
     QMenu *categoryMenu(Database db) const;
-    frmAdware *adwareWindow() const;
+    AdSupportedNotice *adSupportedNotice() const;
     // The find-next position of a search box (-1: next search starts at the top).
     int searchPosition(QLineEdit *box) const { return m_searchPositions.value(box, -1); }
 
@@ -76,10 +76,10 @@ private:
     void wireProtectionLists();
 
     AppState &m_state;
-    frmMain &m_window;
+    MainWindow &m_window;
     QList<Page> m_pages;
     QHash<QLineEdit *, int> m_searchPositions;
-    QPointer<frmAdware> m_adware;
+    QPointer<AdSupportedNotice> m_adware;
 };
 
 } // namespace fetchora

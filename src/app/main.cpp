@@ -1,11 +1,11 @@
-#include "actions/frmDownload.h"
+#include "actions/ui/DownloadDialog.h"
 #include "app/AppWindows.h"
-#include "app/frmMain.h"
+#include "app/MainWindow.h"
 #include "catalogue/Catalogue.h"
 #include "platform/ProfileEngine.h"
 #include "platform/SingleInstance.h"
-#include "platform/gui/DesktopShell.h"
-#include "platform/gui/MessageBoxPrompter.h"
+#include "platform/ui/DesktopShell.h"
+#include "platform/ui/MessageBoxPrompter.h"
 #include "state/AppState.h"
 
 #include <QApplication>
@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
 
     const QString dataDir = parser.isSet(dataDirOption)
         ? QDir(parser.value(dataDirOption)).absolutePath()
-        : ApplicationPath() + QStringLiteral("Data");
+        : applicationPath() + QStringLiteral("Data");
     if (!QFileInfo(dataDir).isDir())
         std::fprintf(stderr, "Fetchora: the Data folder %s does not exist; the catalogue is empty.\n",
                      qPrintable(QDir::toNativeSeparators(dataDir)));
@@ -60,13 +60,13 @@ int main(int argc, char *argv[])
     MessageBoxPrompter prompter;
     AppState state(profiles, shell, prompter, dataDir);
 
-    frmMain window(state);
+    MainWindow window(state);
     prompter.setParentWindow(&window);
     state.setDirectDownloadHandler(
-        [&state, &window](const QString &link) { frmDownload::start(state, link, &window); });
+        [&state, &window](const QString &link) { DownloadDialog::start(state, link, &window); });
     QNetworkAccessManager network;
     AppWindows windows(state, window, network);
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &frmMain::bringToFront);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &MainWindow::bringToFront);
 
     window.startUp();
     window.show();
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
         });
         return app.exec();
     }
-    QTimer::singleShot(0, &window, &frmMain::afterShown);
+    QTimer::singleShot(0, &window, &MainWindow::afterShown);
     windows.scheduleAutomaticCheck();
     return app.exec();
 }

@@ -23,7 +23,7 @@ QString definitionFileName(Database db)
     return {};
 }
 
-QString ApplicationPath()
+QString applicationPath()
 {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith(QLatin1Char('/')))
@@ -31,13 +31,13 @@ QString ApplicationPath()
     return dir;
 }
 
-QStringList ReadCategoryEntries(ProfileEngine &engine, const QString &databasePath,
+QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath,
                                 const QString &category)
 {
     return engine.keyNames(databasePath, category);
 }
 
-QString ReadEntryValue(ProfileEngine &engine, const QString &databasePath, const QString &category,
+QString readEntryValue(ProfileEngine &engine, const QString &databasePath, const QString &category,
                        const QString &entry)
 {
     // The engine already trims blanks; quotes around a whole value are the
@@ -45,12 +45,12 @@ QString ReadEntryValue(ProfileEngine &engine, const QString &databasePath, const
     return engine.value(databasePath, category, entry).value_or(QString());
 }
 
-bool FileExists(const QString &fileName)
+bool fileExists(const QString &fileName)
 {
     return !fileName.isEmpty() && QFileInfo::exists(fileName);
 }
 
-bool OpenWithAssociatedProgram(Shell &shell, const QString &filePath)
+bool openWithAssociatedProgram(Shell &shell, const QString &filePath)
 {
     return shell.openUrl(QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath()));
 }
@@ -62,7 +62,7 @@ Catalogue::Catalogue(ProfileEngine &engine, const QString &dataDir)
         m_paths[index(db)] = QDir(m_dataDir).filePath(definitionFileName(db));
 }
 
-void Catalogue::LoadCategories()
+void Catalogue::loadCategories()
 {
     static constexpr std::array<Database, 6> order = {Database::Apps, Database::Portable,
                                                       Database::Slim, Database::Pages,
@@ -73,12 +73,12 @@ void Catalogue::LoadCategories()
 
 QStringList Catalogue::entries(Database db, const QString &category) const
 {
-    return ReadCategoryEntries(m_engine, path(db), category);
+    return readCategoryEntries(m_engine, path(db), category);
 }
 
 QString Catalogue::value(Database db, const QString &category, const QString &entry) const
 {
-    return ReadEntryValue(m_engine, path(db), category, entry);
+    return readEntryValue(m_engine, path(db), category, entry);
 }
 
 } // namespace fetchora

@@ -19,23 +19,23 @@ inline constexpr std::array<Database, 6> kAllDatabases = {
 QString definitionFileName(Database db);
 
 // The program's own folder, always ending in a separator.
-QString ApplicationPath();
+QString applicationPath();
 
 // The entry names of one category (section) in file order. Lines without "="
 // and comment lines name no entry. Every entry comes back, however many.
-QStringList ReadCategoryEntries(ProfileEngine &engine, const QString &databasePath,
+QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath,
                                 const QString &category);
 
 // An entry's link, blanks trimmed; empty when the entry has none or is gone.
-QString ReadEntryValue(ProfileEngine &engine, const QString &databasePath,
+QString readEntryValue(ProfileEngine &engine, const QString &databasePath,
                        const QString &category, const QString &entry);
 
 // True when something (file or folder) of that name exists.
-bool FileExists(const QString &fileName);
+bool fileExists(const QString &fileName);
 
 // Hands a file to the desktop to open with the program the user associated
 // with its type. False when the desktop could not open it.
-bool OpenWithAssociatedProgram(Shell &shell, const QString &filePath);
+bool openWithAssociatedProgram(Shell &shell, const QString &filePath);
 
 // The catalogue model: each database's file path and its categories as they
 // stood at start-up. Entries and values are read from disk at each selection,
@@ -47,7 +47,7 @@ public:
 
     // Reads the category names of all six files (Apps, Portable, Slim, Pages,
     // Special, Install). A missing or unreadable file leaves its list empty.
-    void LoadCategories();
+    void loadCategories();
 
     const QString &dataDir() const { return m_dataDir; }
     QString path(Database db) const { return m_paths[index(db)]; }

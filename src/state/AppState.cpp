@@ -20,7 +20,7 @@ AppState::AppState(ProfileEngine &profiles, Shell &shell, Prompter &prompter,
 
 QString AppState::settingsPath() const
 {
-    return SettingsFilePath(m_dataDir);
+    return settingsFilePath(m_dataDir);
 }
 
 void AppState::setCurrentLink(const QString &link)

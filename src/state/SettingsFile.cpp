@@ -8,7 +8,7 @@ namespace {
 const QString kLineBreak = QStringLiteral("~|~");
 }
 
-QString SettingsFilePath(const QString &dataDir)
+QString settingsFilePath(const QString &dataDir)
 {
     return QDir(dataDir).filePath(QStringLiteral("Fetchora.ini"));
 }

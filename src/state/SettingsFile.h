@@ -7,7 +7,7 @@
 namespace fetchora {
 
 // Data/Fetchora.ini: every window's saved controls and placement.
-QString SettingsFilePath(const QString &dataDir);
+QString settingsFilePath(const QString &dataDir);
 
 // A multi-line text is kept on one line of the settings file, every line
 // break (CRLF, LF or CR) written as "~|~".

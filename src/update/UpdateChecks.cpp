@@ -70,7 +70,7 @@ bool isCatalogueFile(const QString &name)
 
 } // namespace
 
-qint64 CountSignatures(ProfileEngine &profiles, const QString &path)
+qint64 countSignatures(ProfileEngine &profiles, const QString &path)
 {
     qint64 count = 0;
     for (const QString &section : profiles.sectionNames(path))
@@ -140,7 +140,7 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
 
     const QDir data(c.dataDir);
     for (const char *file : {"FOApps.def", "FOPortable.def", "FOSlim.def"})
-        c.log(QString::number(CountSignatures(c.profiles, data.filePath(QLatin1String(file))))
+        c.log(QString::number(countSignatures(c.profiles, data.filePath(QLatin1String(file))))
               + QStringLiteral(" Signatures found in ") + QLatin1String(file));
 
     if (serverVersion.isEmpty() || compareVersions(serverVersion, c.localSignatureVersion) <= 0) {

@@ -17,7 +17,7 @@ class Prompter;
 
 // The number of lines in every named section of a definition file: what the
 // update window reports as "Signatures". A missing file counts 0.
-qint64 CountSignatures(ProfileEngine &profiles, const QString &path);
+qint64 countSignatures(ProfileEngine &profiles, const QString &path);
 
 // Everything the two checks need, and where their log lines go.
 struct UpdateContext

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 
 #include "ProductUrls.h"
-#include "actions/frmAdware.h"
+#include "actions/ui/AdSupportedNotice.h"
 #include "app/BrowseController.h"
 #include "app/pages/OptionsPage.h"
 
@@ -41,14 +41,14 @@ QString outcome(const QStringList &downloads = {}, int messages = 0, const QStri
 }
 
 // The ad-supported notices on screen; with `alive`, every one not yet freed.
-QList<frmAdware *> notices(bool alive = false)
+QList<AdSupportedNotice *> notices(bool alive = false)
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QList<frmAdware *> out;
+    QList<AdSupportedNotice *> out;
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *w : windows) {
         if (w->objectName() == QLatin1String("frmAdware") && (alive || w->isVisible()))
-            out.append(qobject_cast<frmAdware *>(w));
+            out.append(qobject_cast<AdSupportedNotice *>(w));
     }
     return out;
 }
@@ -56,7 +56,7 @@ QList<frmAdware *> notices(bool alive = false)
 // The caption of the one notice on screen, else how many there are.
 QString noticeCaption()
 {
-    const QList<frmAdware *> shown = notices();
+    const QList<AdSupportedNotice *> shown = notices();
     if (shown.size() != 1 || !shown.first())
         return QString("<%1 notices>").arg(shown.size());
     auto *label = shown.first()->findChild<QLabel *>("lblCaption");
@@ -146,10 +146,10 @@ class BrowseWindowTest : public QObject, public WindowFixture
     bool go(const QString &page, const QString &category = {})
     {
         static const QHash<QString, std::pair<int, int>> tabs = {
-            {"Home", {frmMain::TabHome, -1}}, {"Apps", {frmMain::TabApps, -1}}, {"Options", {frmMain::TabOptions, -1}},
-            {"Portable", {frmMain::TabPortable, -1}}, {"Slim", {frmMain::TabSlim, -1}},
-            {"Special", {frmMain::TabSpecial, frmMain::TabSpecialEntries}},
-            {"Pages", {frmMain::TabSpecial, frmMain::TabPages}}};
+            {"Home", {MainWindow::TabHome, -1}}, {"Apps", {MainWindow::TabApps, -1}}, {"Options", {MainWindow::TabOptions, -1}},
+            {"Portable", {MainWindow::TabPortable, -1}}, {"Slim", {MainWindow::TabSlim, -1}},
+            {"Special", {MainWindow::TabSpecial, MainWindow::TabSpecialEntries}},
+            {"Pages", {MainWindow::TabSpecial, MainWindow::TabPages}}};
         m_page = page;
         const auto [tab, inner] = tabs.value(page, {-1, -1});
         return tab >= 0 && showTab(app->window, tab, inner) && (category.isEmpty() || clickRow(cats(), category));
@@ -171,7 +171,7 @@ class BrowseWindowTest : public QObject, public WindowFixture
     QCheckBox *option(bool adware) const
     {
         OptionsPage *page = app->window.optionsPage;
-        return adware ? page->chkAdSupportWarning : page->chkPerformOpsWithDoubleClick;
+        return adware ? page->adSupportWarningCheck : page->doubleClickCheck;
     }
 
     QString offers() const
@@ -215,7 +215,7 @@ class BrowseWindowTest : public QObject, public WindowFixture
     QString found() const
     {
         return QString("%1 @%2").arg(entries()->currentText(),
-                                     QString::number(app->window.browse->searchPosition(searchBox())));
+                                     QString::number(app->window.browseController->searchPosition(searchBox())));
     }
 
     // The catalogue every test starts from. Links under "/abc/" are barred by
@@ -272,7 +272,7 @@ private Q_SLOTS:
     void cleanup()
     {
         closePopups();
-        for (frmAdware *w : notices())
+        for (AdSupportedNotice *w : notices())
             w->close();
         tearDown();
         m_urls.reset();
@@ -418,7 +418,7 @@ private Q_SLOTS:
         QVERIFY(pick("ccleaner lite"));
         QCOMPARE(notices().size(), 0);
         QCOMPARE(noticeFor("CCleaner Free"), "Fetchora - CCleaner Free");
-        QCOMPARE(app->window.browse->adwareWindow(), notices().first());
+        QCOMPARE(app->window.browseController->adSupportedNotice(), notices().first());
         // The selection still gives its link.
         QCOMPARE(link(), "https://example.org/ccleaner/free.exe");
         QVERIFY(pick("Defraggler") && noticeGone());
@@ -428,7 +428,7 @@ private Q_SLOTS:
 
         // The notice already up is reused, not replaced, from another category as well.
         QCOMPARE(noticeFor("CCleaner Free"), "Fetchora - CCleaner Free");
-        QPointer<frmAdware> first = notices().first();
+        QPointer<AdSupportedNotice> first = notices().first();
         QVERIFY(pick("BundleWare Tool"));
         QCOMPARE(onlyNotice(), "Fetchora - BundleWare Tool");
         QCOMPARE(notices().first(), first.data());
@@ -447,7 +447,7 @@ private Q_SLOTS:
         QVERIFY(!option(true)->isChecked());
         QVERIFY(pick("CCleaner Free") && pick("BundleWare Tool"));
         QVERIFY(noNotice());
-        QVERIFY(!app->window.browse->adwareWindow());
+        QVERIFY(!app->window.browseController->adSupportedNotice());
 
         // Switched on and off again: no notice either.
         option(true)->setChecked(true);
@@ -499,7 +499,7 @@ private Q_SLOTS:
     void adwareNoticeLeavesFocusAndUsesChosenTheme()
     {
         QVERIFY(open());
-        QComboBox *theme = app->window.optionsPage->cboTheme;
+        QComboBox *theme = app->window.optionsPage->themeCombo;
         const int cyan = theme->findText("Cyan");
         QVERIFY(cyan >= 0);
         theme->setCurrentIndex(cyan);
@@ -507,7 +507,7 @@ private Q_SLOTS:
         QVERIFY(go("Apps", "Cleaners"));
         entries()->setFocus();
         QCOMPARE(noticeFor("CCleaner Free"), "Fetchora - CCleaner Free");
-        frmAdware *notice = notices().first();
+        AdSupportedNotice *notice = notices().first();
         // The window system is asked not to activate it (the offscreen platform
         // activates whatever it shows, so the request is what is checked).
         QVERIFY(notice->isWindow());
@@ -555,7 +555,7 @@ private Q_SLOTS:
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->text(), QString());
         QCOMPARE(textColour(box), kEditingGrey);
-        QCOMPARE(app->window.browse->searchPosition(box), -1);
+        QCOMPARE(app->window.browseController->searchPosition(box), -1);
         box->setText("something");
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->text(), QString());
@@ -583,7 +583,7 @@ private Q_SLOTS:
         // A click into the box starts a new search from the top.
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->text(), QString());
-        QCOMPARE(app->window.browse->searchPosition(box), -1);
+        QCOMPARE(app->window.browseController->searchPosition(box), -1);
         box->setText("fire");
         QCOMPARE(findNext(), "Firefox @1");
 
@@ -601,7 +601,7 @@ private Q_SLOTS:
         for (const char *page : {"Home", "Apps"}) {
             QVERIFY(go(page));
             QCOMPARE(box->text(), kPlaceholder);
-            QCOMPARE(app->window.browse->searchPosition(box), 2);
+            QCOMPARE(app->window.browseController->searchPosition(box), 2);
         }
     }
 

@@ -6,8 +6,8 @@
 #include "app/pages/SpecialPage.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Placement.h"
-#include "widgets/McToolBar.h"
-#include "widgets/ucStatusBar.h"
+#include "widgets/ToolBar.h"
+#include "widgets/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -47,7 +47,7 @@ double screenDpi()
 
 bool isInfoTab(int tab)
 {
-    return tab == frmMain::TabHome || tab == frmMain::TabOptions || tab == frmMain::TabAbout;
+    return tab == MainWindow::TabHome || tab == MainWindow::TabOptions || tab == MainWindow::TabAbout;
 }
 
 // A search box as the user left it: some text in black.
@@ -72,12 +72,12 @@ class MainWindowTest : public QObject, public WindowFixture
 
     QString m_readOnlyDir;
 
-    frmMain &w() { return app->window; }
+    MainWindow &w() { return app->window; }
     QString settingsPath() const { return dataFile("Fetchora.ini"); }
     QString label(const char *name) const { return app->child<QLabel>(name)->text(); }
     QString versionLine(const QString &signature) const
     {
-        return "Fetchora Version: " + app->window.about->lblVersion->text() + ", Signature Version: " + signature;
+        return "Fetchora Version: " + app->window.aboutPage->versionLabel->text() + ", Signature Version: " + signature;
     }
     QString stored(const char *section, const char *key) const
     {
@@ -169,7 +169,7 @@ private Q_SLOTS:
     void entriesListedInFileOrder()
     {
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabApps);
+        w().tabs->setCurrentIndex(MainWindow::TabApps);
         auto *lstCat = app->list("lstCat");
         QTRY_VERIFY(lstCat->isVisible());
         // Pick the category the way a user does, with the mouse. The line
@@ -223,8 +223,8 @@ private Q_SLOTS:
         QCOMPARE(link.size(), 300);
         QVERIFY(put("FOApps.def", "[Tools]\r\nLong=" + link.toUtf8() + "\r\nShort=x\r\n"));
         ProfileEngine engine;
-        QCOMPARE(ReadEntryValue(engine, dataFile("FOApps.def"), "Tools", "Long"), link);
-        QCOMPARE(ReadEntryValue(engine, dataFile("FOApps.def"), "Tools", "Short"), "x");
+        QCOMPARE(readEntryValue(engine, dataFile("FOApps.def"), "Tools", "Long"), link);
+        QCOMPARE(readEntryValue(engine, dataFile("FOApps.def"), "Tools", "Short"), "x");
     }
 
     // Toolbar
@@ -232,52 +232,52 @@ private Q_SLOTS:
     void toolbarButtonsSelectPages()
     {
         QVERIFY(start());
-        QCOMPARE(w().McToolBar1->buttonCount(), 8);
+        QCOMPARE(w().toolBar->buttonCount(), 8);
         // Each step starts from a different page so a button that does nothing fails.
-        const std::pair<int, int> steps[] = {{1, frmMain::TabApps}, {2, frmMain::TabPortable}, {3, frmMain::TabSlim},
-                                             {6, frmMain::TabOptions}, {0, frmMain::TabHome}, {6, frmMain::TabOptions},
-                                             {1, frmMain::TabApps}};
+        const std::pair<int, int> steps[] = {{1, MainWindow::TabApps}, {2, MainWindow::TabPortable}, {3, MainWindow::TabSlim},
+                                             {6, MainWindow::TabOptions}, {0, MainWindow::TabHome}, {6, MainWindow::TabOptions},
+                                             {1, MainWindow::TabApps}};
         for (const auto &[button, tab] : steps) {
-            QTest::mouseClick(w().McToolBar1->button(button), Qt::LeftButton);
-            QCOMPARE(w().SSTab1->currentIndex(), tab);
+            QTest::mouseClick(w().toolBar->button(button), Qt::LeftButton);
+            QCOMPARE(w().tabs->currentIndex(), tab);
         }
 
         // "Get More" opens the Special page on its first inner tab.
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabInstalledApps);
-        QTest::mouseClick(w().McToolBar1->button(4), Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabSpecial));
-        QCOMPARE(w().specialPage->SSTab2->currentIndex(), int(frmMain::TabSpecialEntries));
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabInstalledApps);
+        QTest::mouseClick(w().toolBar->button(4), Qt::LeftButton);
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabSpecial));
+        QCOMPARE(w().specialPage->tabs->currentIndex(), int(MainWindow::TabSpecialEntries));
         QVERIFY(w().isVisible());
 
         // Home hides the direct download button, even when something showed it
         // while Home was on display.
         auto *cmdDownload = app->button("cmdDownload");
         QVERIFY(cmdDownload);
-        QTest::mouseClick(w().McToolBar1->button(1), Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabApps));
+        QTest::mouseClick(w().toolBar->button(1), Qt::LeftButton);
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabApps));
         QVERIFY(cmdDownload->isVisibleTo(&w()));
-        QTest::mouseClick(w().McToolBar1->button(0), Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabHome));
+        QTest::mouseClick(w().toolBar->button(0), Qt::LeftButton);
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabHome));
         QVERIFY(cmdDownload->isHidden());
         cmdDownload->setVisible(true);
-        QTest::mouseClick(w().McToolBar1->button(0), Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabHome));
+        QTest::mouseClick(w().toolBar->button(0), Qt::LeftButton);
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabHome));
         QVERIFY(cmdDownload->isHidden());
     }
 
     void toolbarUpdateAsksForUpdateWindowAndExitSaves()
     {
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabSlim);
-        QSignalSpy update(&w(), &frmMain::updateWindowRequested);
-        QTest::mouseClick(w().McToolBar1->button(5), Qt::LeftButton);
+        w().tabs->setCurrentIndex(MainWindow::TabSlim);
+        QSignalSpy update(&w(), &MainWindow::updateWindowRequested);
+        QTest::mouseClick(w().toolBar->button(5), Qt::LeftButton);
         QCOMPARE(update.count(), 1);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabSlim));
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabSlim));
         QVERIFY(w().isVisible());
 
         // Exit closes the window and saves, asking for no update.
         QVERIFY(!QFileInfo::exists(settingsPath()));
-        QTest::mouseClick(w().McToolBar1->button(7), Qt::LeftButton);
+        QTest::mouseClick(w().toolBar->button(7), Qt::LeftButton);
         QCoreApplication::processEvents();
         QVERIFY(!w().isVisible());
         QCOMPARE(update.count(), 1);
@@ -292,13 +292,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("tab");
         QTest::addColumn<int>("innerTab"); // -1: inner tab left as it was
-        QTest::newRow("apps") << "cmdGetApps" << int(frmMain::TabApps) << -1;
-        QTest::newRow("portable") << "cmdGetPortable" << int(frmMain::TabPortable) << -1;
-        QTest::newRow("slim") << "cmdGetSlim" << int(frmMain::TabSlim) << -1;
-        QTest::newRow("help") << "cmdGetHelp" << int(frmMain::TabSpecial) << int(frmMain::TabPages);
-        QTest::newRow("recommendations") << "cmdRecommendations" << int(frmMain::TabSpecial)
-                                         << int(frmMain::TabSpecialEntries);
-        QTest::newRow("finstalls") << "cmdFInstalls" << int(frmMain::TabInstall) << -1;
+        QTest::newRow("apps") << "cmdGetApps" << int(MainWindow::TabApps) << -1;
+        QTest::newRow("portable") << "cmdGetPortable" << int(MainWindow::TabPortable) << -1;
+        QTest::newRow("slim") << "cmdGetSlim" << int(MainWindow::TabSlim) << -1;
+        QTest::newRow("help") << "cmdGetHelp" << int(MainWindow::TabSpecial) << int(MainWindow::TabPages);
+        QTest::newRow("recommendations") << "cmdRecommendations" << int(MainWindow::TabSpecial)
+                                         << int(MainWindow::TabSpecialEntries);
+        QTest::newRow("finstalls") << "cmdFInstalls" << int(MainWindow::TabInstall) << -1;
     }
 
     void homeButtonsNavigate()
@@ -308,15 +308,15 @@ private Q_SLOTS:
         QFETCH(int, innerTab);
         QVERIFY(start());
         // Start on an inner tab neither shortcut goes to.
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabInstalledApps);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabHome));
-        auto *b = w().findChild<isButton *>(button);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabInstalledApps);
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabHome));
+        auto *b = w().findChild<ThemedButton *>(button);
         QVERIFY(b);
         QVERIFY(b->isVisibleTo(&w()));
         QTest::mouseClick(b, Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), tab);
+        QCOMPARE(w().tabs->currentIndex(), tab);
         if (innerTab >= 0)
-            QCOMPARE(w().specialPage->SSTab2->currentIndex(), innerTab);
+            QCOMPARE(w().specialPage->tabs->currentIndex(), innerTab);
     }
 
     void homeButtonCaptions()
@@ -339,11 +339,11 @@ private Q_SLOTS:
     void winStarterKitSelectsExactCategory()
     {
         QVERIFY(start());
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabPages);
-        w().SSTab1->setCurrentIndex(frmMain::TabHome);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabPages);
+        w().tabs->setCurrentIndex(MainWindow::TabHome);
         QTest::mouseClick(app->button("cmdWinStarterKit"), Qt::LeftButton);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabSpecial));
-        QCOMPARE(w().specialPage->SSTab2->currentIndex(), int(frmMain::TabSpecialEntries));
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabSpecial));
+        QCOMPARE(w().specialPage->tabs->currentIndex(), int(MainWindow::TabSpecialEntries));
         // "Windows Starter Kit 2" comes first but is not the same name.
         QCOMPARE(app->row("lstCatSpecial"), 2);
         QCOMPARE(app->list("lstCatSpecial")->currentText(), "WINDOWS STARTER KIT");
@@ -354,10 +354,10 @@ private Q_SLOTS:
     void homeButtonsRequestTheirWindows()
     {
         QVERIFY(start());
-        QSignalSpy addApp(&w(), &frmMain::addAppRequested);
-        QSignalSpy ddl(&w(), &frmMain::ddlManagerRequested);
-        QSignalSpy findLink(&w(), &frmMain::findLinkRequested);
-        QSignalSpy installManager(&w(), &frmMain::installManagerRequested);
+        QSignalSpy addApp(&w(), &MainWindow::addAppRequested);
+        QSignalSpy ddl(&w(), &MainWindow::ddlManagerRequested);
+        QSignalSpy findLink(&w(), &MainWindow::findLinkRequested);
+        QSignalSpy installManager(&w(), &MainWindow::installManagerRequested);
         const std::pair<const char *, QList<qsizetype>> steps[] = {{"cmdAddApp", {1, 0, 0, 0}},
                                                              {"cmdDDLManager", {1, 1, 0, 0}},
                                                              {"cmdFindLink", {1, 1, 1, 0}},
@@ -401,7 +401,7 @@ private Q_SLOTS:
     void versionLineAtStartAndOnInfoTabsOnly()
     {
         QVERIFY(start());
-        const QString version = w().about->lblVersion->text();
+        const QString version = w().aboutPage->versionLabel->text();
         QVERIFY2(QRegularExpression("^\\d+\\.\\d+\\.\\d+ Beta$").match(version).hasMatch(), qPrintable(version));
         QCOMPARE(version, QString("%1.%2.%3 Beta")
                               .arg(FETCHORA_VERSION_MAJOR)
@@ -412,14 +412,14 @@ private Q_SLOTS:
 
         // Only the information pages show it; the others show the current link.
         int n = 0;
-        for (int tab : {int(frmMain::TabApps), int(frmMain::TabOptions), int(frmMain::TabPortable),
-                        int(frmMain::TabAbout), int(frmMain::TabSlim), int(frmMain::TabHome), int(frmMain::TabSpecial),
-                        int(frmMain::TabOptions), int(frmMain::TabInstall), int(frmMain::TabHome)}) {
+        for (int tab : {int(MainWindow::TabApps), int(MainWindow::TabOptions), int(MainWindow::TabPortable),
+                        int(MainWindow::TabAbout), int(MainWindow::TabSlim), int(MainWindow::TabHome), int(MainWindow::TabSpecial),
+                        int(MainWindow::TabOptions), int(MainWindow::TabInstall), int(MainWindow::TabHome)}) {
             const QString link = QString("https://example.org/link%1").arg(++n);
             app->state.setCurrentLink(link);
             QCOMPARE(app->panel(), link);
-            w().SSTab1->setCurrentIndex(tab);
-            QCOMPARE(w().SSTab1->currentIndex(), tab);
+            w().tabs->setCurrentIndex(tab);
+            QCOMPARE(w().tabs->currentIndex(), tab);
             QVERIFY2(app->panel() == (isInfoTab(tab) ? line : link),
                      qPrintable(QString("tab %1: %2").arg(tab).arg(app->panel())));
         }
@@ -448,12 +448,12 @@ private Q_SLOTS:
     {
         QVERIFY(start());
         const QString line = app->panel();
-        McToolBar *bar = w().McToolBar1;
-        QSignalSpy moved(bar, &McToolBar::mouseMoved);
+        ToolBar *bar = w().toolBar;
+        QSignalSpy moved(bar, &ToolBar::mouseMoved);
         int n = 0;
-        for (int tab : {int(frmMain::TabHome), int(frmMain::TabApps), int(frmMain::TabOptions), int(frmMain::TabSlim),
-                        int(frmMain::TabAbout), int(frmMain::TabSpecial)}) {
-            w().SSTab1->setCurrentIndex(tab);
+        for (int tab : {int(MainWindow::TabHome), int(MainWindow::TabApps), int(MainWindow::TabOptions), int(MainWindow::TabSlim),
+                        int(MainWindow::TabAbout), int(MainWindow::TabSpecial)}) {
+            w().tabs->setCurrentIndex(tab);
             const QString link = QString("https://example.org/hover%1").arg(++n);
             app->state.setCurrentLink(link);
             QCOMPARE(app->panel(), link);
@@ -478,23 +478,23 @@ private Q_SLOTS:
     {
         QVERIFY(start());
         const char *boxes[] = {"txtAppsSearch", "txtPortableSearch", "txtSlimSearch", "txtInstallSearch"};
-        for (int tab : {int(frmMain::TabApps), int(frmMain::TabOptions), int(frmMain::TabInstall),
-                        int(frmMain::TabHome)}) {
+        for (int tab : {int(MainWindow::TabApps), int(MainWindow::TabOptions), int(MainWindow::TabInstall),
+                        int(MainWindow::TabHome)}) {
             for (const char *name : boxes) {
                 QVERIFY2(app->child<QLineEdit>(name), name);
                 dirty(app->child<QLineEdit>(name), "firefox");
             }
-            w().SSTab1->setCurrentIndex(tab);
+            w().tabs->setCurrentIndex(tab);
             for (const char *name : boxes)
                 QCOMPARE(placeholderState(app->child<QLineEdit>(name)), "Search ... in grey");
         }
         // The Special page's box on a change of its inner page.
-        w().SSTab1->setCurrentIndex(frmMain::TabSpecial);
+        w().tabs->setCurrentIndex(MainWindow::TabSpecial);
         auto *box = app->child<QLineEdit>("txtSpecialSearch");
         QVERIFY(box);
-        for (int inner : {int(frmMain::TabPages), int(frmMain::TabInstalledApps), int(frmMain::TabSpecialEntries)}) {
+        for (int inner : {int(MainWindow::TabPages), int(MainWindow::TabInstalledApps), int(MainWindow::TabSpecialEntries)}) {
             dirty(box, "defrag");
-            w().specialPage->SSTab2->setCurrentIndex(inner);
+            w().specialPage->tabs->setCurrentIndex(inner);
             QCOMPARE(placeholderState(box), "Search ... in grey");
         }
     }
@@ -513,7 +513,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabApps);
+        w().tabs->setCurrentIndex(MainWindow::TabApps);
         if (typed == "*") {
             app->list("lstCat")->setCurrentRow(1);
             QCOMPARE(app->list("lstApps")->text(0), "7-Zip*");
@@ -535,7 +535,7 @@ private Q_SLOTS:
     {
         QVERIFY(start());
         auto *server = app->child<QLineEdit>("txtSignatureServer");
-        const QString base = frmMain::defaultUpdateAddress();
+        const QString base = MainWindow::defaultUpdateAddress();
         QVERIFY(!base.isEmpty());
         QCOMPARE(server->text(), base);
         QCOMPARE(label("lblMirror"), "International");
@@ -551,15 +551,15 @@ private Q_SLOTS:
         for (const auto &[address, name] : cases) {
             server->setText(address);
             QCOMPARE(label("lblMirror"), name);
-            QCOMPARE(frmMain::mirrorName(address), name);
+            QCOMPARE(MainWindow::mirrorName(address), name);
         }
     }
 
     void commandEntriesAreRunNotDownloaded()
     {
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabSpecial);
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabSpecialEntries);
+        w().tabs->setCurrentIndex(MainWindow::TabSpecial);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabSpecialEntries);
         auto *cats = app->list("lstCatSpecial");
         auto *entries = app->list("lstSpecial");
         // Which of Run, Download and From Page are shown, as seen from `within`.
@@ -582,11 +582,11 @@ private Q_SLOTS:
         }
 
         // On the Installed Apps tab none of the three is shown, even with a command selected.
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabInstalledApps);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabInstalledApps);
         QCOMPARE(shown(w().specialPage->special), "---");
         QCOMPARE(shown(&w()), "---");
         // Back on the Special tab the selected command brings the Run button back.
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabSpecialEntries);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabSpecialEntries);
         QCOMPARE(shown(&w()), "Y--");
         // Another category with a plain entry selected: downloads again.
         cats->setCurrentRow(2);
@@ -666,7 +666,7 @@ private Q_SLOTS:
         QVERIFY(versionFile || removeVersionFile());
         QVERIFY(start());
         app->prompter.answers = {answer};
-        QSignalSpy update(&w(), &frmMain::updateWindowRequested);
+        QSignalSpy update(&w(), &MainWindow::updateWindowRequested);
         w().askForUpdateIfNeeded();
         QCOMPARE(app->prompter.messages.size(), versionFile ? 0 : 1);
         if (!versionFile) {
@@ -696,20 +696,20 @@ private Q_SLOTS:
             {"lstCatPages", 1, "lstPages", {"Online Scanner"}},
             {"lstCatInstall", 1, "lstInstall", {"Silent B"}}};
         const std::pair<QCheckBox *OptionsPage::*, bool> checks[] = {
-            {&OptionsPage::chkSystray, true}, {&OptionsPage::chkAutoUpdate, false},
-            {&OptionsPage::chkAdSupportWarning, true}, {&OptionsPage::chkJDownloaderSupport, true},
-            {&OptionsPage::chkPerformOpsWithDoubleClick, false}};
+            {&OptionsPage::trayCheck, true}, {&OptionsPage::autoUpdateCheck, false},
+            {&OptionsPage::adSupportWarningCheck, true}, {&OptionsPage::jdownloaderCheck, true},
+            {&OptionsPage::doubleClickCheck, false}};
 
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabSpecial);
-        w().specialPage->SSTab2->setCurrentIndex(frmMain::TabPages);
+        w().tabs->setCurrentIndex(MainWindow::TabSpecial);
+        w().specialPage->tabs->setCurrentIndex(MainWindow::TabPages);
         for (const auto &[cats, row, entries, listed] : lists)
             app->list(cats)->setCurrentRow(row);
         for (const auto &[box, on] : checks)
             (w().optionsPage->*box)->setChecked(on);
         OptionsPage *options = w().optionsPage;
-        options->txtJDownloaderPath->setText(kJDownloader);
-        options->cboTheme->setCurrentIndex(3);
+        options->jdownloaderPathEdit->setText(kJDownloader);
+        options->themeCombo->setCurrentIndex(3);
         const QSize extra = w().frameGeometry().size() - w().size();
         QVERIFY(w().minimumSizeHint().width() + extra.width() <= frameSize.width());
         w().resize(frameSize - extra);
@@ -747,8 +747,8 @@ private Q_SLOTS:
 
         // The next start on the same folder comes back as it was left.
         QVERIFY(start());
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabSpecial));
-        QCOMPARE(w().specialPage->SSTab2->currentIndex(), int(frmMain::TabPages));
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabSpecial));
+        QCOMPARE(w().specialPage->tabs->currentIndex(), int(MainWindow::TabPages));
         for (const auto &[cats, row, entries, listed] : lists) {
             QCOMPARE(app->row(cats), row);
             if (entries)
@@ -759,8 +759,8 @@ private Q_SLOTS:
         options = w().optionsPage;
         for (const auto &[box, on] : checks)
             QCOMPARE((options->*box)->isChecked(), on);
-        QCOMPARE(options->txtJDownloaderPath->text(), kJDownloader);
-        QCOMPARE(options->cboTheme->currentIndex(), 3);
+        QCOMPARE(options->jdownloaderPathEdit->text(), kJDownloader);
+        QCOMPARE(options->themeCombo->currentIndex(), 3);
         // The rest of the program sees the restored options.
         QVERIFY(app->state.options().systray);
         QCOMPARE(app->state.options().themeIndex, 3);
@@ -772,12 +772,12 @@ private Q_SLOTS:
     void emptiedTextBoxStaysEmpty()
     {
         QVERIFY(start());
-        QVERIFY(!w().optionsPage->txtJDownloaderPath->text().isEmpty());
-        w().optionsPage->txtJDownloaderPath->clear();
+        QVERIFY(!w().optionsPage->jdownloaderPathEdit->text().isEmpty());
+        w().optionsPage->jdownloaderPathEdit->clear();
         QVERIFY(closeApp());
         for (int round = 0; round < 2; ++round) {
             QVERIFY(start());
-            QCOMPARE(w().optionsPage->txtJDownloaderPath->text(), QString());
+            QCOMPARE(w().optionsPage->jdownloaderPathEdit->text(), QString());
             QCOMPARE(app->state.options().jdownloaderPath, QString());
             QVERIFY(closeApp());
         }
@@ -791,7 +791,7 @@ private Q_SLOTS:
         QVERIFY(put("Fetchora.ini", "[frmMain]\r\nTab=1\r\nCatApps=5\r\nCatPortable=1\r\n"
                                     "CatSlim=-7\r\nCatInstall=2\r\nCatPages=2\r\nTab2=9\r\n"));
         QVERIFY(start());
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabApps));
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabApps));
         QCOMPARE(app->row("lstCat"), -1);
         QCOMPARE(app->list("lstApps")->count(), 0);
         QCOMPARE(app->list("lstCat")->count(), 3);
@@ -803,7 +803,7 @@ private Q_SLOTS:
         QCOMPARE(app->list("lstInstall")->count(), 0);
         QCOMPARE(app->row("lstCatPages"), -1);
         QCOMPARE(app->list("lstPages")->count(), 0);
-        QCOMPARE(w().specialPage->SSTab2->currentIndex(), 0);
+        QCOMPARE(w().specialPage->tabs->currentIndex(), 0);
     }
 
     void restorePositionFarOffScreenIgnored()
@@ -852,16 +852,16 @@ private Q_SLOTS:
         QCOMPARE(w().frameGeometry().x(), baseline.x());
         // The valid value next to them is still applied.
         QCOMPARE(w().frameGeometry().y(), top);
-        QCOMPARE(w().SSTab1->currentIndex(), int(frmMain::TabHome));
+        QCOMPARE(w().tabs->currentIndex(), int(MainWindow::TabHome));
         QCOMPARE(app->row("lstCat"), -1);
-        QVERIFY(!w().optionsPage->chkSystray->isChecked());
-        QCOMPARE(w().optionsPage->cboTheme->currentIndex(), 0);
+        QVERIFY(!w().optionsPage->trayCheck->isChecked());
+        QCOMPARE(w().optionsPage->themeCombo->currentIndex(), 0);
     }
 
     void closeWithReadOnlyDataFolder()
     {
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabSlim);
+        w().tabs->setCurrentIndex(MainWindow::TabSlim);
         m_readOnlyDir = dataDir;
         QVERIFY(QFile::setPermissions(dataDir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
                                                    | QFile::ReadOther | QFile::ExeOther));
@@ -884,7 +884,7 @@ private Q_SLOTS:
         // A folder where the settings file belongs: no writer can replace it, not even the superuser.
         QVERIFY(QDir().mkpath(settingsPath()));
         QVERIFY(start());
-        w().SSTab1->setCurrentIndex(frmMain::TabApps);
+        w().tabs->setCurrentIndex(MainWindow::TabApps);
         QVERIFY(closeApp());
         QVERIFY(!w().isVisible());
         QVERIFY(QFileInfo(settingsPath()).isDir());

@@ -26,12 +26,12 @@ private Q_SLOTS:
                      {"FOApps.def", "[Browsers]\r\nFirefox=https://a/1\r\n[Tools]\r\nOld=https://a/2\r\n"},
                      {"FOBlacklist.def", "old-host\r\n"}}));
         QVERIFY(start());
-        frmMain &w = app->window;
-        w.SSTab1->setCurrentIndex(frmMain::TabApps);
-        w.apps->categories->setCurrentRow(1);
-        w.optionsPage->chkAdSupportWarning->setChecked(true);
-        w.optionsPage->txtSignatureServer->setText("https://mirror.example/");
-        w.apps->entries->setCurrentRow(0);
+        MainWindow &w = app->window;
+        w.tabs->setCurrentIndex(MainWindow::TabApps);
+        w.appsPage->categories->setCurrentRow(1);
+        w.optionsPage->adSupportWarningCheck->setChecked(true);
+        w.optionsPage->updateAddressEdit->setText("https://mirror.example/");
+        w.appsPage->entries->setCurrentRow(0);
         QCOMPARE(app->state.currentLink(), "https://a/2");
 
         // An update replaced the files.
@@ -41,14 +41,14 @@ private Q_SLOTS:
                      {"FOVersion.ini", "[Signature]\r\nVersion=2\r\n"}}));
         w.reload();
 
-        QCOMPARE(w.apps->categories->items(), QStringList({"Browsers", "Tools", "Games"}));
-        QCOMPARE(w.apps->categories->currentRow(), 1);
-        QCOMPARE(w.apps->entries->items(), QStringList({"New", "Old"}));
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmMain::TabApps));
-        QVERIFY(w.optionsPage->chkAdSupportWarning->isChecked());
-        QCOMPARE(w.optionsPage->txtSignatureServer->text(), "https://mirror.example/");
+        QCOMPARE(w.appsPage->categories->items(), QStringList({"Browsers", "Tools", "Games"}));
+        QCOMPARE(w.appsPage->categories->currentRow(), 1);
+        QCOMPARE(w.appsPage->entries->items(), QStringList({"New", "Old"}));
+        QCOMPARE(w.tabs->currentIndex(), int(MainWindow::TabApps));
+        QVERIFY(w.optionsPage->adSupportWarningCheck->isChecked());
+        QCOMPARE(w.optionsPage->updateAddressEdit->text(), "https://mirror.example/");
         QCOMPARE(app->state.lists().blacklist, QStringList({"new-host"}));
-        QCOMPARE(w.optionsPage->lstBlacklist->items(), QStringList({"new-host"}));
+        QCOMPARE(w.optionsPage->blacklistList->items(), QStringList({"new-host"}));
         QVERIFY(app->panel().endsWith("Signature Version: 2"));
         // The old selection's link is gone with the entry list.
         QVERIFY(app->state.currentLink().isEmpty());

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "app/settings/WindowPlacement.h"
-#include "app/settings/modFormINI.h"
+#include "ui/WindowPlacement.h"
+#include "ui/FormSettings.h"
 #include "platform/Placement.h"
 #include "platform/ProfileEngine.h"
 #include "state/SettingsFile.h"
@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(encodeSettingsText("a\nb\rc\r\n"), QString("a~|~b~|~c~|~"));
         QCOMPARE(decodeSettingsText("line1~|~line2"), QString("line1\nline2"));
         QCOMPARE(decodeSettingsText(encodeSettingsText("x\ny")), QString("x\ny"));
-        QCOMPARE(SettingsFilePath("/some/Data"), QString("/some/Data/Fetchora.ini"));
+        QCOMPARE(settingsFilePath("/some/Data"), QString("/some/Data/Fetchora.ini"));
     }
 
     void storedNumbers_data()
@@ -128,7 +128,7 @@ private Q_SLOTS:
     void controlsRoundTrip()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         ProfileEngine engine;
         const QString longPath = "C:\\Tools\\" + QString(300, 'j') + "\\JDownloader.exe";
         {
@@ -142,7 +142,7 @@ private Q_SLOTS:
             w.list->setCurrentRow(1);
             w.unnamed->setText("never stored");
             QString error;
-            QVERIFY2(SaveFormControls(&w, engine, file, &error), qPrintable(error));
+            QVERIFY2(saveFormControls(&w, engine, file, &error), qPrintable(error));
         }
         const QByteArray bytes = test::readFile(file);
         QVERIFY(bytes.contains("[frmSample]"));
@@ -157,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(!bytes.contains("qt_"));
 
         SampleWindow restored;
-        QVERIFY(LoadFormControls(&restored, engine, file));
+        QVERIFY(loadFormControls(&restored, engine, file));
         QCOMPARE(restored.path->text(), longPath);
         QCOMPARE(restored.notes->toPlainText(), QString("first line\nsecond line"));
         QVERIFY(restored.option->isChecked());
@@ -171,23 +171,23 @@ private Q_SLOTS:
     void emptiedTextStaysEmpty()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         ProfileEngine engine;
         SampleWindow w;
         w.path->setText("C:\\JDownloader\\JDownloader.exe");
-        QVERIFY(SaveFormControls(&w, engine, file));
+        QVERIFY(saveFormControls(&w, engine, file));
         w.path->clear();
-        QVERIFY(SaveFormControls(&w, engine, file));
+        QVERIFY(saveFormControls(&w, engine, file));
         SampleWindow restored;
         restored.path->setText("Enter here the Path to the JDownloader.exe");
-        QVERIFY(LoadFormControls(&restored, engine, file));
+        QVERIFY(loadFormControls(&restored, engine, file));
         QCOMPARE(restored.path->text(), QString());
     }
 
     void restoreRulesForHandEditedValues()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         test::writeFile(file, "[frmSample]\r\n"
                               "chkOption=1.7\r\n"
                               "chkTri=banana\r\n"
@@ -201,7 +201,7 @@ private Q_SLOTS:
         SampleWindow w;
         w.theme->setCurrentIndex(1);
         w.tri->setCheckState(Qt::Checked);
-        QVERIFY(LoadFormControls(&w, engine, file));
+        QVERIFY(loadFormControls(&w, engine, file));
         QVERIFY(w.option->isChecked());
         QCOMPARE(w.tri->checkState(), Qt::Checked);   // not a number: left alone
         QCOMPARE(w.theme->currentIndex(), 1);         // beyond the items: left alone
@@ -214,14 +214,14 @@ private Q_SLOTS:
     void valuesWithEdgeBlanksSurviveASave()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         ProfileEngine engine;
         SampleWindow w;
         w.path->setText("  indented ");
         w.notes->setPlainText("\"quoted\"");
-        QVERIFY(SaveFormControls(&w, engine, file));
+        QVERIFY(saveFormControls(&w, engine, file));
         SampleWindow restored;
-        QVERIFY(LoadFormControls(&restored, engine, file));
+        QVERIFY(loadFormControls(&restored, engine, file));
         QCOMPARE(restored.path->text(), QString("  indented "));
         QCOMPARE(restored.notes->toPlainText(), QString("\"quoted\""));
     }
@@ -232,9 +232,9 @@ private Q_SLOTS:
         ProfileEngine engine;
         SampleWindow w;
         w.path->setText("design value");
-        QVERIFY(!LoadFormControls(&w, engine, SettingsFilePath(dir.path())));
+        QVERIFY(!loadFormControls(&w, engine, settingsFilePath(dir.path())));
         QCOMPARE(w.path->text(), QString("design value"));
-        QVERIFY(!QFileInfo::exists(SettingsFilePath(dir.path())));
+        QVERIFY(!QFileInfo::exists(settingsFilePath(dir.path())));
     }
 
     void saveFailsClearlyWithoutDataFolder()
@@ -243,22 +243,22 @@ private Q_SLOTS:
         ProfileEngine engine;
         SampleWindow w;
         QString error;
-        QVERIFY(!SaveFormControls(&w, engine, dir.filePath("missing/Fetchora.ini"), &error));
+        QVERIFY(!saveFormControls(&w, engine, dir.filePath("missing/Fetchora.ini"), &error));
         QVERIFY(!error.isEmpty());
     }
 
     void unchangedSaveLeavesTheFileAlone()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         ProfileEngine engine;
         SampleWindow w;
         w.path->setText("x");
-        QVERIFY(SaveFormControls(&w, engine, file));
+        QVERIFY(saveFormControls(&w, engine, file));
         const QDateTime before = QFileInfo(file).lastModified();
         const QByteArray bytes = test::readFile(file);
         QTest::qWait(20);
-        QVERIFY(SaveFormControls(&w, engine, file));
+        QVERIFY(saveFormControls(&w, engine, file));
         QCOMPARE(QFileInfo(file).lastModified(), before);
         QCOMPARE(test::readFile(file), bytes);
     }
@@ -266,7 +266,7 @@ private Q_SLOTS:
     void placementIsStoredInTwipsAndCheckedOnRestore()
     {
         QTemporaryDir dir;
-        const QString file = SettingsFilePath(dir.path());
+        const QString file = settingsFilePath(dir.path());
         ProfileEngine engine;
         const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -288,7 +288,7 @@ private Q_SLOTS:
             // Restored before it is shown, then corrected once the frame is known:
             // a window must not grow by its frame at every start.
             QWidget w;
-            RestoreWindowState(&w, engine, file, "WindowStateSample");
+            restoreWindowPlacement(&w, engine, file, "WindowStateSample");
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             QTRY_COMPARE(w.size(), QSize(300, 200));
@@ -300,7 +300,7 @@ private Q_SLOTS:
         {
             QWidget w;
             w.move(area.topLeft() + QPoint(5, 5));
-            RestoreWindowState(&w, engine, file, "WindowStateSample");
+            restoreWindowPlacement(&w, engine, file, "WindowStateSample");
             QCOMPARE(w.pos(), area.topLeft() + QPoint(5, 5));
             QCOMPARE(w.frameGeometry().width(), outer.width());
         }
@@ -308,7 +308,7 @@ private Q_SLOTS:
         engine.writeString(file, "WindowStateSample", "Left", "-500");
         {
             QWidget w;
-            RestoreWindowState(&w, engine, file, "WindowStateSample");
+            restoreWindowPlacement(&w, engine, file, "WindowStateSample");
             QCOMPARE(w.pos().x(), twipsToPixels(-500, dpi));
         }
     }

@@ -36,7 +36,7 @@ private Q_SLOTS:
         // No FOSlim.def: that database stays empty, the others load.
         ProfileEngine engine;
         Catalogue catalogue(engine, dir.path());
-        catalogue.LoadCategories();
+        catalogue.loadCategories();
         QCOMPARE(catalogue.categories(Database::Apps), QStringList({"Browsers", "All", "Tools"}));
         QCOMPARE(catalogue.categories(Database::Portable), QStringList({"P1", "P2"}));
         QVERIFY(catalogue.categories(Database::Slim).isEmpty());
@@ -51,7 +51,7 @@ private Q_SLOTS:
     {
         ProfileEngine engine;
         Catalogue catalogue(engine, QStringLiteral("/nonexistent/fetchora/Data"));
-        catalogue.LoadCategories();
+        catalogue.loadCategories();
         for (Database db : kAllDatabases)
             QVERIFY(catalogue.categories(db).isEmpty());
         QVERIFY(catalogue.entries(Database::Apps, "Browsers").isEmpty());
@@ -73,16 +73,16 @@ private Q_SLOTS:
                                       "\r\n"
                                       "Last=z");
         ProfileEngine engine;
-        QCOMPARE(ReadCategoryEntries(engine, path, "Tools"),
+        QCOMPARE(readCategoryEntries(engine, path, "Tools"),
                  QStringList({"Firefox", "Some", "", "Spaced Name", "Firefox", "Last"}));
-        QCOMPARE(ReadEntryValue(engine, path, "Tools", "Firefox"), QString("LINK1"));
-        QCOMPARE(ReadEntryValue(engine, path, "Tools", "Some"), QString("Name=x"));
-        QCOMPARE(ReadEntryValue(engine, path, "Tools", "Spaced Name"), QString("spaced value"));
-        QCOMPARE(ReadEntryValue(engine, path, "tools", "FIREFOX"), QString("LINK1"));
-        QCOMPARE(ReadEntryValue(engine, path, "Tools", "no equals sign here"), QString());
-        QCOMPARE(ReadEntryValue(engine, path, "Tools", "Missing"), QString());
-        QCOMPARE(ReadEntryValue(engine, path, "Nowhere", "Firefox"), QString());
-        QVERIFY(ReadCategoryEntries(engine, path, "Nowhere").isEmpty());
+        QCOMPARE(readEntryValue(engine, path, "Tools", "Firefox"), QString("LINK1"));
+        QCOMPARE(readEntryValue(engine, path, "Tools", "Some"), QString("Name=x"));
+        QCOMPARE(readEntryValue(engine, path, "Tools", "Spaced Name"), QString("spaced value"));
+        QCOMPARE(readEntryValue(engine, path, "tools", "FIREFOX"), QString("LINK1"));
+        QCOMPARE(readEntryValue(engine, path, "Tools", "no equals sign here"), QString());
+        QCOMPARE(readEntryValue(engine, path, "Tools", "Missing"), QString());
+        QCOMPARE(readEntryValue(engine, path, "Nowhere", "Firefox"), QString());
+        QVERIFY(readCategoryEntries(engine, path, "Nowhere").isEmpty());
     }
 
     void valuesAndListsComeBackWhole()
@@ -98,12 +98,12 @@ private Q_SLOTS:
             bytes += "[A rather long category name number " + QByteArray::number(i) + "]\r\n";
         const QString path = writeDef(dir, "FOApps.def", bytes);
         ProfileEngine engine;
-        QCOMPARE(ReadEntryValue(engine, path, "Big", "Long"), longLink);
-        const QStringList names = ReadCategoryEntries(engine, path, "Big");
+        QCOMPARE(readEntryValue(engine, path, "Big", "Long"), longLink);
+        const QStringList names = readCategoryEntries(engine, path, "Big");
         QCOMPARE(names.size(), 20001);
         QCOMPARE(names.last(), QString("Entry 19999"));
         Catalogue catalogue(engine, dir.path());
-        catalogue.LoadCategories();
+        catalogue.loadCategories();
         QCOMPARE(catalogue.categories(Database::Apps).size(), 2001);
         QCOMPARE(catalogue.categories(Database::Apps).last(), QString("A rather long category name number 1999"));
     }
@@ -114,7 +114,7 @@ private Q_SLOTS:
         const QString path = writeDef(dir, "FOApps.def", "[Tools]\nOne=1\n");
         ProfileEngine engine;
         Catalogue catalogue(engine, dir.path());
-        catalogue.LoadCategories();
+        catalogue.loadCategories();
         QCOMPARE(catalogue.entries(Database::Apps, "Tools"), QStringList({"One"}));
         writeFile(path, "[Tools]\nOne=1b\nTwo=2\n");
         QCOMPARE(catalogue.entries(Database::Apps, "Tools"), QStringList({"One", "Two"}));
@@ -129,23 +129,23 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = writeDef(dir, "FOBlacklist.def", "host\n");
-        QVERIFY(FileExists(path));
-        QVERIFY(FileExists(dir.path()));
-        QVERIFY(!FileExists(dir.filePath("nothing.def")));
-        QVERIFY(!FileExists(QString()));
+        QVERIFY(fileExists(path));
+        QVERIFY(fileExists(dir.path()));
+        QVERIFY(!fileExists(dir.filePath("nothing.def")));
+        QVERIFY(!fileExists(QString()));
 
         test::RecordingShell shell;
-        QVERIFY(OpenWithAssociatedProgram(shell, path));
+        QVERIFY(openWithAssociatedProgram(shell, path));
         QCOMPARE(shell.opened.size(), 1);
         QCOMPARE(shell.opened.first(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
         shell.result = false;
-        QVERIFY(!OpenWithAssociatedProgram(shell, path));
+        QVERIFY(!openWithAssociatedProgram(shell, path));
     }
 
     void applicationPathEndsInSeparator()
     {
-        QVERIFY(ApplicationPath().endsWith('/'));
-        QVERIFY(!ApplicationPath().endsWith("//"));
+        QVERIFY(applicationPath().endsWith('/'));
+        QVERIFY(!applicationPath().endsWith("//"));
     }
 
     // The catalogue that ships with the program: every database loads, the All
@@ -157,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(data + "/FOVersion.ini"));
         ProfileEngine engine;
         Catalogue catalogue(engine, data);
-        catalogue.LoadCategories();
+        catalogue.loadCategories();
         const std::pair<Database, int> minimum[] = {
             {Database::Apps, 150}, {Database::Portable, 40}, {Database::Slim, 20},
             {Database::Special, 10}, {Database::Pages, 10}, {Database::Install, 10}};

@@ -1544,7 +1544,7 @@ private Q_SLOTS:
                 const QByteArray prefix = got.left(at);
                 const QByteArray suffix = got.mid(at + qsizetype(sizeof("Fetchora=fuzz") - 1));
                 bool restored = false;
-                for (const QByteArray eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
+                for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
                     if (suffix.startsWith(eol) && prefix + suffix.mid(eol.size()) == data)
                         restored = true;
                     if (suffix.isEmpty() && prefix.endsWith(eol) && prefix.chopped(eol.size()) == data)

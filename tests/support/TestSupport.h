@@ -24,9 +24,9 @@ public:
     QList<Message> messages;
     QList<bool> answers; // consumed by askYesNo, front first; No when empty
 
-    void inform(const QString &text) override { messages.append({QStringLiteral("inform"), text}); }
-    void warn(const QString &text) override { messages.append({QStringLiteral("warn"), text}); }
-    void critical(const QString &text) override { messages.append({QStringLiteral("critical"), text}); }
+    void inform(const QString &text) override { messages.append({QStringLiteral("inform"), text, {}}); }
+    void warn(const QString &text) override { messages.append({QStringLiteral("warn"), text, {}}); }
+    void critical(const QString &text) override { messages.append({QStringLiteral("critical"), text, {}}); }
     bool askYesNo(const QString &text, const QString &title = {}) override
     {
         messages.append({QStringLiteral("ask"), text, title});

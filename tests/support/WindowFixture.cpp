@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 
 #include "app/pages/SpecialPage.h"
-#include "widgets/ucStatusBar.h"
+#include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -36,7 +36,7 @@ AppRun::AppRun(const QString &dataDir, ShellKind kind)
     state.setDirectDownloadHandler([this](const QString &link) { downloads.append(link); });
 }
 
-QString AppRun::panel() const { return window.ucStatusBar1->panelText(0); }
+QString AppRun::panel() const { return window.statusBar->panelText(0); }
 
 QStringList AppRun::items(const char *name) const
 {
@@ -107,13 +107,13 @@ QByteArray crlf(std::initializer_list<const char *> lines)
     return out;
 }
 
-bool showTab(frmMain &w, int tab, int inner)
+bool showTab(MainWindow &w, int tab, int inner)
 {
-    w.SSTab1->setCurrentIndex(tab);
+    w.tabs->setCurrentIndex(tab);
     if (inner >= 0)
-        w.specialPage->SSTab2->setCurrentIndex(inner);
+        w.specialPage->tabs->setCurrentIndex(inner);
     QCoreApplication::processEvents();
-    return w.SSTab1->currentIndex() == tab && (inner < 0 || w.specialPage->SSTab2->currentIndex() == inner);
+    return w.tabs->currentIndex() == tab && (inner < 0 || w.specialPage->tabs->currentIndex() == inner);
 }
 
 int rowOf(const ListBox *list, const QString &text)

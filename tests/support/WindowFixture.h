@@ -2,12 +2,12 @@
 
 #include "TestSupport.h"
 
-#include "app/frmMain.h"
+#include "app/MainWindow.h"
 #include "platform/ProfileEngine.h"
-#include "platform/gui/DesktopShell.h"
+#include "platform/ui/DesktopShell.h"
 #include "state/AppState.h"
 #include "widgets/ListBox.h"
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QAction>
 #include <QDir>
@@ -47,13 +47,13 @@ struct AppRun
     ScriptedPrompter prompter;
     QStringList downloads;
     AppState state;
-    frmMain window;
+    MainWindow window;
 
     explicit AppRun(const QString &dataDir, ShellKind kind = Recording);
 
     template <typename T> T *child(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
     ListBox *list(const char *name) const { return child<ListBox>(name); }
-    isButton *button(const char *name) const { return child<isButton>(name); }
+    ThemedButton *button(const char *name) const { return child<ThemedButton>(name); }
     QAction *action(const char *name) const { return child<QAction>(name); }
     // The lines of a list, "<no NAME>" when the window has no such list.
     QStringList items(const char *list) const;
@@ -94,7 +94,7 @@ QByteArray crlf(std::initializer_list<const char *> lines);
 
 // Shows a page of the main window (and an inner page of the Special page
 // when `inner` >= 0); false when the window did not follow.
-bool showTab(frmMain &window, int tab, int inner = -1);
+bool showTab(MainWindow &window, int tab, int inner = -1);
 
 int rowOf(const ListBox *list, const QString &text); // -1 when not listed
 // Presses the mouse on a line the way a user does, scrolled into view; false

@@ -240,7 +240,7 @@ private Q_SLOTS:
 
         FetchLimits limits;
         limits.maxBytes = 1000;
-        for (const QString path : {QStringLiteral("/with"), QStringLiteral("/without")}) {
+        for (const QString &path : {QStringLiteral("/with"), QStringLiteral("/without")}) {
             const FetchResult result = fetchUrl(*m_nam, m_server->url(path), limits);
             QVERIFY2(result.ok, qPrintable(path + QStringLiteral(": ") + result.error));
             QVERIFY(result.body == body);

@@ -324,7 +324,7 @@ private Q_SLOTS:
 
     // ---- Counting
 
-    void countSignatures_data()
+    void signatureCounts_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<qint64>("expected");
@@ -358,20 +358,20 @@ private Q_SLOTS:
         QTest::newRow("500 sections") << many << manyCount;
     }
 
-    void countSignatures()
+    void signatureCounts()
     {
         QFETCH(QByteArray, content);
         QFETCH(qint64, expected);
 
         const QString path = QDir(m_data).filePath(QStringLiteral("FOApps.def"));
         QVERIFY(writeFile(path, content));
-        QCOMPARE(CountSignatures(*m_profiles, path), expected);
+        QCOMPARE(countSignatures(*m_profiles, path), expected);
     }
 
     void countSignaturesMissingFile()
     {
-        QCOMPARE(CountSignatures(*m_profiles, QDir(m_data).filePath(QStringLiteral("FOSlim.def"))), qint64(0));
-        QCOMPARE(CountSignatures(*m_profiles, path(QStringLiteral("no/such/folder/FOApps.def"))), qint64(0));
+        QCOMPARE(countSignatures(*m_profiles, QDir(m_data).filePath(QStringLiteral("FOSlim.def"))), qint64(0));
+        QCOMPARE(countSignatures(*m_profiles, path(QStringLiteral("no/such/folder/FOApps.def"))), qint64(0));
     }
 
     // ---- Program version
@@ -468,7 +468,7 @@ private Q_SLOTS:
                                                    "News=Local news\r\n[Signature]\r\nVersion=2013.03.01\r\n"));
         // Everywhere the check could go astray, the server would claim 9.9.9.
         const QByteArray bait = serverVersionFile(QStringLiteral("9.9.9"), QStringLiteral("2099.01.01"));
-        for (const QString path : {QStringLiteral("/FOVersion.ini"), QStringLiteral("/mirror/FOVersion.ini"),
+        for (const QString &path : {QStringLiteral("/FOVersion.ini"), QStringLiteral("/mirror/FOVersion.ini"),
                                    QStringLiteral("/MIRROR/FOVersion.ini"), QStringLiteral("/sub/FOVersion.ini")})
             m_server->serveBytes(path, bait);
         const auto before = snapshot(m_dir->path());
@@ -781,7 +781,7 @@ private Q_SLOTS:
         // Whatever the name turns into on the wire, the server would hand out a
         // perfectly good catalogue for it.
         const QByteArray evil = "[Evil]\r\npayload=https://example.org/evil.exe\r\n";
-        for (const QString path : {QStringLiteral("/evil.def"), QStringLiteral("/../evil.def"),
+        for (const QString &path : {QStringLiteral("/evil.def"), QStringLiteral("/../evil.def"),
                                    QStringLiteral("/sub/x.def"), QStringLiteral("/x.def"), QStringLiteral("/C:/x.def"),
                                    QStringLiteral("/tmp/x"), QStringLiteral("/outside.def"), QLatin1Char('/') + name})
             m_server->serveBytes(path, evil);

@@ -6,8 +6,8 @@
 #include "app/pages/HomePage.h"
 #include "app/pages/OptionsPage.h"
 #include "update/UpdateSource.h"
-#include "update/frmDDLMirrors.h"
-#include "update/frmUpdate.h"
+#include "update/ui/MirrorWindow.h"
+#include "update/ui/UpdateWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -63,16 +63,16 @@ class TestUpdateWindows : public QObject, public test::WindowFixture
         return true;
     }
 
-    QLineEdit *server() const { return app->window.optionsPage->txtSignatureServer; }
-    QStringList log() const { return m_windows->updateWindow()->txtUpdate->toPlainText().split('\n'); }
+    QLineEdit *server() const { return app->window.optionsPage->updateAddressEdit; }
+    QStringList log() const { return m_windows->updateWindow()->logView->toPlainText().split('\n'); }
 
     // The update window pointed at the test server's mirror, trusted as the
     // real ones are.
-    frmUpdate *updateWindowOnTestMirror()
+    UpdateWindow *updateWindowOnTestMirror()
     {
         const QString base = m_server->url("/m/").toString();
         server()->setText(base);
-        frmUpdate *w = m_windows->showUpdateWindow();
+        UpdateWindow *w = m_windows->showUpdateWindow();
         w->setTrustedMirrors({base});
         return w;
     }
@@ -95,26 +95,26 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram());
         server()->setText(internationalMirror());
-        frmUpdate *w = m_windows->showUpdateWindow();
-        QVERIFY(w->ImgUpdateSourceTrust->isVisibleTo(w));
-        QVERIFY(!w->ImgUpdateSourceDubious->isVisibleTo(w));
-        QCOMPARE(w->lblUpdateSource->text(), kTrusted);
-        QVERIFY(w->cmdUpdateSignatureDefinitions->isEnabled());
+        UpdateWindow *w = m_windows->showUpdateWindow();
+        QVERIFY(w->trustedImage->isVisibleTo(w));
+        QVERIFY(!w->untrustedImage->isVisibleTo(w));
+        QCOMPARE(w->sourceLabel->text(), kTrusted);
+        QVERIFY(w->updateCatalogueButton->isEnabled());
 
         // Without its last "/" the address is some other folder.
         server()->setText(internationalMirror().chopped(1));
-        QCOMPARE(w->lblUpdateSource->text(), kUnknown);
-        QVERIFY(w->ImgUpdateSourceDubious->isVisibleTo(w));
-        QVERIFY(!w->cmdUpdateSignatureDefinitions->isEnabled());
-        QVERIFY(w->cmdCheckforUpdatesFetchora->isEnabled());
+        QCOMPARE(w->sourceLabel->text(), kUnknown);
+        QVERIFY(w->untrustedImage->isVisibleTo(w));
+        QVERIFY(!w->updateCatalogueButton->isEnabled());
+        QVERIFY(w->checkProgramButton->isEnabled());
         // Back to a trusted address: marked trusted, the button stays off until a fresh start.
         server()->setText(germanMirror());
-        QVERIFY(w->ImgUpdateSourceTrust->isVisibleTo(w));
-        QVERIFY(!w->cmdUpdateSignatureDefinitions->isEnabled());
+        QVERIFY(w->trustedImage->isVisibleTo(w));
+        QVERIFY(!w->updateCatalogueButton->isEnabled());
         w->reset();
-        QVERIFY(w->cmdUpdateSignatureDefinitions->isEnabled());
-        QCOMPARE(w->lblSignatureVersion->text(), "2013.03.01");
-        QCOMPARE(w->lblVersionFetchora->text(), QString("%1.%2.%3")
+        QVERIFY(w->updateCatalogueButton->isEnabled());
+        QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.01");
+        QCOMPARE(w->programVersionLabel->text(), QString("%1.%2.%3")
                                                     .arg(FETCHORA_VERSION_MAJOR)
                                                     .arg(FETCHORA_VERSION_MINOR)
                                                     .arg(FETCHORA_VERSION_PATCH));
@@ -124,40 +124,40 @@ private Q_SLOTS:
     {
         serveMirror(*m_server, "2013.03.08");
         QVERIFY(startProgram());
-        frmUpdate *w = updateWindowOnTestMirror();
+        UpdateWindow *w = updateWindowOnTestMirror();
         w->runDefinitionUpdate();
 
         QVERIFY(log().contains("FOApps.def Updated successfully."));
         QVERIFY(log().contains("Please Restart Fetchora."));
         QCOMPARE(w->windowTitle(), "Fetchora - Update");
-        QVERIFY(w->cmdRestart->isVisibleTo(w));
-        QVERIFY(!w->cmdUpdateSignatureDefinitions->isVisibleTo(w));
-        QVERIFY(!w->cmdCheckforUpdatesFetchora->isVisibleTo(w));
+        QVERIFY(w->restartButton->isVisibleTo(w));
+        QVERIFY(!w->updateCatalogueButton->isVisibleTo(w));
+        QVERIFY(!w->checkProgramButton->isVisibleTo(w));
         QCOMPARE(test::readFile(dataFile("FOBlacklist.def")), QByteArray("new\r\n"));
         // The main window still shows the old catalogue until the restart.
-        QCOMPARE(app->window.apps->categories->items(), QStringList({"Old"}));
+        QCOMPARE(app->window.appsPage->categories->items(), QStringList({"Old"}));
 
-        QTest::mouseClick(w->cmdRestart, Qt::LeftButton);
-        QCOMPARE(app->window.apps->categories->items(), QStringList({"New", "Newer"}));
+        QTest::mouseClick(w->restartButton, Qt::LeftButton);
+        QCOMPARE(app->window.appsPage->categories->items(), QStringList({"New", "Newer"}));
         QCOMPARE(app->state.lists().blacklist, QStringList({"new"}));
-        QCOMPARE(w->lblSignatureVersion->text(), "2013.03.08");
-        QVERIFY(w->cmdChangelog->isVisibleTo(w));
-        QVERIFY(!w->cmdRestart->isVisibleTo(w));
+        QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.08");
+        QVERIFY(w->changelogButton->isVisibleTo(w));
+        QVERIFY(!w->restartButton->isVisibleTo(w));
     }
 
     void newerProgramOffersTheSetupAndTheChangelog()
     {
         serveMirror(*m_server, "2013.03.01", "99.0.0");
         QVERIFY(startProgram());
-        frmUpdate *w = updateWindowOnTestMirror();
+        UpdateWindow *w = updateWindowOnTestMirror();
         app->prompter.answers = {true};
         w->runProgramCheck();
         QVERIFY(log().contains("Version 99.0.0 of Fetchora is available."));
         QCOMPARE(app->downloads, QStringList({QString::fromLatin1(urls::SetupDownload)}));
-        QVERIFY(w->cmdChangelog->isVisibleTo(w));
-        QTest::mouseClick(w->cmdChangelog, Qt::LeftButton);
+        QVERIFY(w->changelogButton->isVisibleTo(w));
+        QTest::mouseClick(w->changelogButton, Qt::LeftButton);
         QCOMPARE(app->shell.opened.last(), QUrl(QString::fromLatin1(urls::Changelog)));
-        QTest::mouseClick(w->cmdFacebook, Qt::LeftButton);
+        QTest::mouseClick(w->facebookButton, Qt::LeftButton);
         QCOMPARE(app->shell.opened.last(), QUrl(QString::fromLatin1(urls::FacebookPage)));
     }
 
@@ -167,7 +167,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QString base = m_server->url("/m/").toString();
         server()->setText(base);
-        app->window.optionsPage->chkAutoUpdate->setChecked(true);
+        app->window.optionsPage->autoUpdateCheck->setChecked(true);
         m_windows->scheduleAutomaticCheck(0);
         QTRY_VERIFY(m_windows->updateWindow());
         m_windows->updateWindow()->setTrustedMirrors({base});
@@ -185,9 +185,9 @@ private Q_SLOTS:
         QTest::qWait(50);
         QVERIFY(!m_windows->updateWindow());
         // Opened by hand, nothing runs by itself.
-        frmUpdate *w = m_windows->showUpdateWindow();
+        UpdateWindow *w = m_windows->showUpdateWindow();
         QTest::qWait(50);
-        QVERIFY(w->txtUpdate->toPlainText().isEmpty());
+        QVERIFY(w->logView->toPlainText().isEmpty());
     }
 
     void startUpQuestionOpensTheUpdateWindow()
@@ -197,60 +197,60 @@ private Q_SLOTS:
         app->window.askForUpdateIfNeeded();
         QVERIFY(m_windows->updateWindow());
         QVERIFY(m_windows->updateWindow()->isVisible());
-        QCOMPARE(m_windows->updateWindow()->lblSignatureVersion->text(), "Unknown");
+        QCOMPARE(m_windows->updateWindow()->catalogueVersionLabel->text(), "Unknown");
     }
 
     void switchingMirrors()
     {
         QVERIFY(startProgram());
         server()->setText(internationalMirror());
-        QTest::mouseClick(m_windows->showMirrorWindow()->cmdGermanMirror, Qt::LeftButton);
+        QTest::mouseClick(m_windows->showMirrorWindow()->germanButton, Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(dataFile("FOVersion.ini")));
         QCOMPARE(server()->text(), germanMirror());
-        QCOMPARE(app->window.home->lblMirror->text(), "German");
-        QCOMPARE(app->window.SSTab1->currentIndex(), int(frmMain::TabOptions));
+        QCOMPARE(app->window.homePage->mirrorLabel->text(), "German");
+        QCOMPARE(app->window.tabs->currentIndex(), int(MainWindow::TabOptions));
         QCOMPARE(app->prompter.messages.size(), 2);
         QCOMPARE(app->prompter.messages[0].text, "German Mirror successfully activated.\r\nFetchora will Restart Now!");
         QCOMPARE(app->prompter.messages[1].text,
                  "Please Update your Signature files now to get Apps from the German Mirror.");
-        frmUpdate *w = m_windows->updateWindow();
+        UpdateWindow *w = m_windows->updateWindow();
         QVERIFY(w && w->isVisible());
         // The catalogue version was forgotten, so the next update fetches everything.
-        QCOMPARE(w->lblSignatureVersion->text(), "Unknown");
-        QVERIFY(w->cmdUpdateSignatureDefinitions->isEnabled());
+        QCOMPARE(w->catalogueVersionLabel->text(), "Unknown");
+        QVERIFY(w->updateCatalogueButton->isEnabled());
 
         // Back to International: trusted again, named again.
-        QTest::mouseClick(m_windows->showMirrorWindow()->cmdInternationalMirror, Qt::LeftButton);
-        QCOMPARE(app->window.home->lblMirror->text(), "International");
-        QCOMPARE(m_windows->updateWindow()->lblUpdateSource->text(), kTrusted);
+        QTest::mouseClick(m_windows->showMirrorWindow()->internationalButton, Qt::LeftButton);
+        QCOMPARE(app->window.homePage->mirrorLabel->text(), "International");
+        QCOMPARE(m_windows->updateWindow()->sourceLabel->text(), kTrusted);
     }
 
     void customMirrorIsUntrusted()
     {
         QVERIFY(startProgram());
-        frmDDLMirrors *m = m_windows->showMirrorWindow();
-        QCOMPARE(m->txtCustomMirror->text(), "https://");
-        QTest::keyClick(m->txtCustomMirror, Qt::Key_Return);
+        MirrorWindow *m = m_windows->showMirrorWindow();
+        QCOMPARE(m->customMirrorEdit->text(), "https://");
+        QTest::keyClick(m->customMirrorEdit, Qt::Key_Return);
         QCOMPARE(server()->text(), "https://");
-        QCOMPARE(app->window.home->lblMirror->text(), "Custom");
+        QCOMPARE(app->window.homePage->mirrorLabel->text(), "Custom");
         QCOMPARE(app->prompter.messages[0].text, "Custom Mirror successfully activated.\r\nFetchora will Restart Now!");
-        frmUpdate *w = m_windows->updateWindow();
-        QCOMPARE(w->lblUpdateSource->text(), kUnknown);
-        QVERIFY(!w->cmdUpdateSignatureDefinitions->isEnabled());
+        UpdateWindow *w = m_windows->updateWindow();
+        QCOMPARE(w->sourceLabel->text(), kUnknown);
+        QVERIFY(!w->updateCatalogueButton->isEnabled());
     }
 
     void unassignedMirrorsAndContact()
     {
         QVERIFY(startProgram());
-        frmDDLMirrors *m = m_windows->showMirrorWindow();
-        QCOMPARE(m->unassigned.size(), 6);
-        QTest::mouseClick(m->unassigned[3], Qt::LeftButton);
+        MirrorWindow *m = m_windows->showMirrorWindow();
+        QCOMPARE(m->unassignedButtons.size(), 6);
+        QTest::mouseClick(m->unassignedButtons[3], Qt::LeftButton);
         QCOMPARE(app->prompter.messages.size(), 1);
         QCOMPARE(app->prompter.messages[0].kind, "critical");
         QCOMPARE(app->prompter.messages[0].text,
                  "This Mirror is NOT assigned.\r\n"
                  "If you want to provide this Mirror in your Language, please contact us.");
-        Q_EMIT m->lblContact->linkActivated("#");
+        Q_EMIT m->contactLink->linkActivated("#");
         QCOMPARE(app->shell.opened.size(), 1);
         const QUrl mail = app->shell.opened.first();
         QCOMPARE(mail.scheme(), "mailto");
@@ -262,9 +262,9 @@ private Q_SLOTS:
     void mirrorNameOpensTheMirrorWindow()
     {
         QVERIFY(startProgram());
-        QTest::mouseClick(app->window.home->lblMirror, Qt::LeftButton);
+        QTest::mouseClick(app->window.homePage->mirrorLabel, Qt::LeftButton);
         QVERIFY(QApplication::topLevelWidgets().contains(
-            static_cast<QWidget *>(app->window.findChild<frmDDLMirrors *>())));
+            static_cast<QWidget *>(app->window.findChild<MirrorWindow *>())));
     }
 };
 

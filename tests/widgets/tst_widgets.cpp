@@ -1,6 +1,6 @@
-#include "widgets/McToolBar.h"
-#include "widgets/isButton.h"
-#include "widgets/ucStatusBar.h"
+#include "widgets/ToolBar.h"
+#include "widgets/ThemedButton.h"
+#include "widgets/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QImage>
@@ -35,10 +35,10 @@ QPoint bodyPoint(QWidget *button)
 
 // A button in a window of its own, placed where the pointer can be moved
 // on and off it; shown by the caller.
-isButton *buttonIn(QWidget &window, const QString &caption = {})
+ThemedButton *buttonIn(QWidget &window, const QString &caption = {})
 {
     window.resize(300, 120);
-    auto *button = new isButton(caption, &window);
+    auto *button = new ThemedButton(caption, &window);
     button->setGeometry(20, 20, 120, 32);
     return button;
 }
@@ -77,7 +77,7 @@ private Q_SLOTS:
 
     void buttonClicks()
     {
-        isButton button(QStringLiteral("Download"));
+        ThemedButton button(QStringLiteral("Download"));
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));
         QSignalSpy clicked(&button, &QAbstractButton::clicked);
@@ -103,13 +103,13 @@ private Q_SLOTS:
     void disabledButtonIgnoresClicksAndMoves()
     {
         QWidget window;
-        isButton *button = buttonIn(window, QStringLiteral("Remove"));
+        ThemedButton *button = buttonIn(window, QStringLiteral("Remove"));
         button->setEnabled(false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QSignalSpy clicked(button, &QAbstractButton::clicked);
-        QSignalSpy moved(button, &isButton::mouseMoved);
+        QSignalSpy moved(button, &ThemedButton::mouseMoved);
         QTest::mouseClick(button, Qt::LeftButton);
         QTest::mouseMove(button, QPoint(10, 10));
         QTest::mouseMove(button, QPoint(30, 12));
@@ -125,12 +125,12 @@ private Q_SLOTS:
     void buttonMouseMoveEmitsMouseMoved()
     {
         QWidget window;
-        isButton *button = buttonIn(window, QStringLiteral("Search"));
+        ThemedButton *button = buttonIn(window, QStringLiteral("Search"));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(button->hasMouseTracking());
 
-        QSignalSpy moved(button, &isButton::mouseMoved);
+        QSignalSpy moved(button, &ThemedButton::mouseMoved);
         // Over the window but not over the button: nothing.
         QTest::mouseMove(&window, QPoint(250, 100));
         QCOMPARE(moved.count(), 0);
@@ -144,13 +144,13 @@ private Q_SLOTS:
 
     void buttonColorsChangePaint()
     {
-        isButton button;
+        ThemedButton button;
         QVERIFY(button.firstColor().isValid());
         QVERIFY(button.secondColor().isValid());
         button.resize(120, 32);
         const QPoint at = bodyPoint(&button);
         const QColor before = pixelAt(&button, at);
-        QVERIFY2(closeTo(before, isButton::defaultFirstColor()), qPrintable(before.name()));
+        QVERIFY2(closeTo(before, ThemedButton::defaultFirstColor()), qPrintable(before.name()));
 
         const QColor red(200, 30, 30);
         button.setColors(red, QColor(30, 160, 30));
@@ -177,16 +177,16 @@ private Q_SLOTS:
         // An invalid colour falls back to its default; the other is kept.
         button.setColors(QColor(1, 2, 3), QColor(4, 5, 6));
         button.setColors(QColor(), QColor(10, 20, 30));
-        QCOMPARE(button.firstColor(), isButton::defaultFirstColor());
+        QCOMPARE(button.firstColor(), ThemedButton::defaultFirstColor());
         QCOMPARE(button.secondColor(), QColor(10, 20, 30));
         button.setColors(QColor(10, 20, 30), QColor());
-        QCOMPARE(button.secondColor(), isButton::defaultSecondColor());
+        QCOMPARE(button.secondColor(), ThemedButton::defaultSecondColor());
     }
 
     void buttonHoverUsesSecondColor()
     {
         QWidget window;
-        isButton *button = buttonIn(window);
+        ThemedButton *button = buttonIn(window);
         const QColor first(200, 30, 30);
         const QColor second(30, 160, 30);
         button->setColors(first, second);
@@ -209,7 +209,7 @@ private Q_SLOTS:
     {
         // A caption of solid "█" characters fills the centre with caption colour:
         // white on a dark fill, dark on a light fill.
-        isButton button(QString(8, QChar(0x2588)));
+        ThemedButton button(QString(8, QChar(0x2588)));
         QFont f = button.font();
         f.setPixelSize(24);
         button.setFont(f);
@@ -226,8 +226,8 @@ private Q_SLOTS:
 
     void buttonSizeHintFollowsCaption()
     {
-        isButton shortButton(QStringLiteral("OK"));
-        isButton longButton(QStringLiteral("Download all selected programs now"));
+        ThemedButton shortButton(QStringLiteral("OK"));
+        ThemedButton longButton(QStringLiteral("Download all selected programs now"));
         QVERIFY(shortButton.sizeHint().isValid());
         QVERIFY(longButton.sizeHint().width() > shortButton.sizeHint().width());
         const int textWidth = longButton.fontMetrics().horizontalAdvance(longButton.text());
@@ -235,8 +235,8 @@ private Q_SLOTS:
         QVERIFY(longButton.sizeHint().height() > longButton.fontMetrics().height());
 
         // The shortcut ampersand takes no room.
-        isButton plain(QStringLiteral("Downloads folder"));
-        isButton withShortcut(QStringLiteral("&Downloads folder"));
+        ThemedButton plain(QStringLiteral("Downloads folder"));
+        ThemedButton withShortcut(QStringLiteral("&Downloads folder"));
         QCOMPARE(withShortcut.sizeHint(), plain.sizeHint());
     }
 
@@ -244,7 +244,7 @@ private Q_SLOTS:
 
     void toolBarEachButtonReportsItsIndex()
     {
-        McToolBar bar;
+        ToolBar bar;
         const QStringList captions = {QStringLiteral("Catalogue"), QStringLiteral("Search"),
                                       QStringLiteral("Download"), QStringLiteral("Install"),
                                       QStringLiteral("Updates"), QStringLiteral("Settings"),
@@ -255,7 +255,7 @@ private Q_SLOTS:
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
 
-        QSignalSpy spy(&bar, &McToolBar::buttonClicked);
+        QSignalSpy spy(&bar, &ToolBar::buttonClicked);
         // Out of order, so an index cannot come from a counter.
         const QList<int> order = {5, 0, 7, 2, 1, 6, 3, 4};
         for (int i : order) {
@@ -275,7 +275,7 @@ private Q_SLOTS:
 
     void toolBarButtonsAreNamedAndCaptioned()
     {
-        McToolBar bar;
+        ToolBar bar;
         QCOMPARE(bar.buttonCount(), 0);
         QVERIFY(!bar.button(0));
         QVERIFY(bar.buttonCaption(0).isEmpty());
@@ -301,7 +301,7 @@ private Q_SLOTS:
 
     void toolBarReportsMouseMoves()
     {
-        McToolBar bar;
+        ToolBar bar;
         bar.addButton(QStringLiteral("Catalogue"));
         bar.addButton(QStringLiteral("Search"));
         bar.addButton(QStringLiteral("Download"));
@@ -310,7 +310,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         QVERIFY(bar.hasMouseTracking());
 
-        QSignalSpy moved(&bar, &McToolBar::mouseMoved);
+        QSignalSpy moved(&bar, &ToolBar::mouseMoved);
         // The right end is free space, away from the buttons.
         const QPoint free(bar.width() - 20, bar.height() / 2);
         QVERIFY(!bar.childAt(free));
@@ -336,7 +336,7 @@ private Q_SLOTS:
 
     void toolBarGeneratedIconWhenNoneGiven()
     {
-        McToolBar bar;
+        ToolBar bar;
         bar.addButton(QStringLiteral("Catalogue"));
         QPixmap given(16, 16);
         given.fill(Qt::magenta);
@@ -361,12 +361,12 @@ private Q_SLOTS:
         QCOMPARE(bar.button(1)->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::magenta));
 
         // Captions without a letter still get a picture.
-        QVERIFY(!McToolBar::generatedIcon(QString(), QColor(), QColor()).isNull());
+        QVERIFY(!ToolBar::generatedIcon(QString(), QColor(), QColor()).isNull());
     }
 
     void toolBarColorsChangePaint()
     {
-        McToolBar bar;
+        ToolBar bar;
         bar.addButton(QStringLiteral("Catalogue"));
         bar.resize(400, bar.sizeHint().height());
         verifyBarRecoloured(bar, QPoint(bar.width() - 10, bar.height() / 2), QColor(20, 40, 90), QColor(Qt::white));
@@ -376,35 +376,35 @@ private Q_SLOTS:
 
         // Invalid colours fall back to the defaults.
         bar.setColors(QColor(), QColor());
-        QCOMPARE(bar.backgroundColor(), McToolBar::defaultBackgroundColor());
-        QCOMPARE(bar.foregroundColor(), McToolBar::defaultForegroundColor());
+        QCOMPARE(bar.backgroundColor(), ToolBar::defaultBackgroundColor());
+        QCOMPARE(bar.foregroundColor(), ToolBar::defaultForegroundColor());
     }
 
     void toolBarStyle()
     {
-        McToolBar bar;
+        ToolBar bar;
         bar.resize(300, 60);
         bar.setColors(QColor(100, 100, 100), QColor(Qt::black));
-        QCOMPARE(bar.barStyle(), int(McToolBar::FlatStyle));
+        QCOMPARE(bar.barStyle(), int(ToolBar::FlatStyle));
         const QPoint top(150, 2);
         const QPoint bottom(150, 57);
         QCOMPARE(pixelAt(&bar, top), pixelAt(&bar, bottom));
 
-        bar.setBarStyle(McToolBar::GradientStyle);
-        QCOMPARE(bar.barStyle(), int(McToolBar::GradientStyle));
+        bar.setBarStyle(ToolBar::GradientStyle);
+        QCOMPARE(bar.barStyle(), int(ToolBar::GradientStyle));
         const QColor gradTop = pixelAt(&bar, top);
         const QColor gradBottom = pixelAt(&bar, bottom);
         QVERIFY(qGray(gradTop.rgb()) > qGray(gradBottom.rgb()));
 
-        bar.setBarStyle(McToolBar::FramedStyle);
-        QCOMPARE(bar.barStyle(), int(McToolBar::FramedStyle));
+        bar.setBarStyle(ToolBar::FramedStyle);
+        QCOMPARE(bar.barStyle(), int(ToolBar::FramedStyle));
         QVERIFY(pixelAt(&bar, QPoint(150, 59)) != pixelAt(&bar, QPoint(150, 30)));
 
         // A value this version does not know falls back to the flat bar.
         bar.setBarStyle(42);
-        QCOMPARE(bar.barStyle(), int(McToolBar::FlatStyle));
+        QCOMPARE(bar.barStyle(), int(ToolBar::FlatStyle));
         bar.setBarStyle(-1);
-        QCOMPARE(bar.barStyle(), int(McToolBar::FlatStyle));
+        QCOMPARE(bar.barStyle(), int(ToolBar::FlatStyle));
         QCOMPARE(pixelAt(&bar, top), pixelAt(&bar, bottom));
     }
 
@@ -412,11 +412,11 @@ private Q_SLOTS:
 
     void statusBarTextRoundTrip()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         QCOMPARE(bar.panelCount(), 1);
         QVERIFY(bar.panel(0));
         QVERIFY(bar.panelText(0).isEmpty());
-        QSignalSpy spy(&bar, &ucStatusBar::panelTextChanged);
+        QSignalSpy spy(&bar, &StatusBar::panelTextChanged);
         const QStringList texts = {QStringLiteral("Ready"), QStringLiteral("Downloading 7-Zip (3 of 12)…"),
                                    QStringLiteral("Ünïcødé – 下载 – تحميل"),
                                    QStringLiteral("  spaces kept  "), QStringLiteral("<b>not markup</b>"),
@@ -432,8 +432,8 @@ private Q_SLOTS:
 
     void statusBarUnchangedTextNoSignal()
     {
-        ucStatusBar bar;
-        QSignalSpy spy(&bar, &ucStatusBar::panelTextChanged);
+        StatusBar bar;
+        QSignalSpy spy(&bar, &StatusBar::panelTextChanged);
         bar.setPanelText(0, QString()); // already empty
         QCOMPARE(spy.count(), 0);
         bar.setPanelText(0, QStringLiteral("Checking for updates"));
@@ -448,9 +448,9 @@ private Q_SLOTS:
 
     void statusBarOutOfRangeIsSafe()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         bar.setPanelText(0, QStringLiteral("Main"));
-        QSignalSpy spy(&bar, &ucStatusBar::panelTextChanged);
+        QSignalSpy spy(&bar, &StatusBar::panelTextChanged);
         bar.setPanelText(1, QStringLiteral("nowhere"));
         bar.setPanelText(-1, QStringLiteral("nowhere"));
         bar.setPanelText(1000000, QStringLiteral("nowhere"));
@@ -468,7 +468,7 @@ private Q_SLOTS:
 
     void statusBarLongTextElidedButKept()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         bar.resize(200, bar.sizeHint().height());
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
@@ -494,7 +494,7 @@ private Q_SLOTS:
 
     void statusBarLineBreaksShownAsSpaces()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         bar.resize(800, bar.sizeHint().height());
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
@@ -519,14 +519,14 @@ private Q_SLOTS:
         QVERIFY(qGray(pixelAt(&bar, panel->mapToParent(QPoint(x, middle - lineHeight))).rgb()) > 200);
         QVERIFY(qGray(pixelAt(&bar, panel->mapToParent(QPoint(x, middle + lineHeight))).rgb()) > 200);
 
-        QCOMPARE(ucStatusBar::singleLine(QStringLiteral("\n")), QStringLiteral(" "));
-        QCOMPARE(ucStatusBar::singleLine(QStringLiteral("a\r\n\r\nb")), QStringLiteral("a  b"));
-        QCOMPARE(ucStatusBar::singleLine(QString()), QString());
+        QCOMPARE(StatusBar::singleLine(QStringLiteral("\n")), QStringLiteral(" "));
+        QCOMPARE(StatusBar::singleLine(QStringLiteral("a\r\n\r\nb")), QStringLiteral("a  b"));
+        QCOMPARE(StatusBar::singleLine(QString()), QString());
     }
 
     void statusBarToolTipIsFullText()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         bar.resize(150, bar.sizeHint().height());
         const QString text = QStringLiteral("Downloading LibreOffice_7.6.4_Win_x86-64.msi from the German mirror");
         bar.setPanelText(0, text);
@@ -542,8 +542,8 @@ private Q_SLOTS:
 
     void statusBarExtraPanels()
     {
-        ucStatusBar bar;
-        QSignalSpy spy(&bar, &ucStatusBar::panelTextChanged);
+        StatusBar bar;
+        QSignalSpy spy(&bar, &StatusBar::panelTextChanged);
         QCOMPARE(bar.addPanel(QStringLiteral("12 programs")), 1);
         QCOMPARE(bar.addPanel(), 2);
         QCOMPARE(bar.panelCount(), 3);
@@ -570,7 +570,7 @@ private Q_SLOTS:
 
     void statusBarColorsChangePaint()
     {
-        ucStatusBar bar;
+        StatusBar bar;
         bar.resize(300, bar.sizeHint().height());
         verifyBarRecoloured(bar, QPoint(bar.width() / 2, bar.height() - 2), QColor(0, 60, 0), QColor(Qt::yellow));
 

@@ -1,6 +1,6 @@
 #include "AboutPage.h"
 
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,41 +11,41 @@ namespace fetchora {
 
 AboutPage::AboutPage(QWidget *parent) : QWidget(parent)
 {
-    lblTitle = new QLabel(QStringLiteral("Fetchora"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont title = lblTitle->font();
+    titleLabel = new QLabel(QStringLiteral("Fetchora"), this);
+    titleLabel->setObjectName(QStringLiteral("lblTitle"));
+    QFont title = titleLabel->font();
     title.setPointSizeF(title.pointSizeF() * 2);
     title.setBold(true);
-    lblTitle->setFont(title);
-    lblVersionInfo = new QLabel(QStringLiteral("Version:"), this);
-    lblVersionInfo->setObjectName(QStringLiteral("lblVersionInfo"));
-    lblVersion = new QLabel(this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    txtHomepage = new QPlainTextEdit(QStringLiteral("You can download the latest version, report bugs and submit feature requests at the following website."), this);
-    txtHomepage->setObjectName(QStringLiteral("txtHomepage"));
-    txtHomepage->setReadOnly(true);
-    txtHomepage->setMaximumHeight(60);
-    cmdHomepage = new isButton(QStringLiteral("Visit Homepage"), this);
-    cmdHomepage->setObjectName(QStringLiteral("cmdHomepage"));
-    txtCredits = new QPlainTextEdit(this);
-    txtCredits->setObjectName(QStringLiteral("txtCredits"));
-    txtCredits->setReadOnly(true);
+    titleLabel->setFont(title);
+    versionInfoLabel = new QLabel(QStringLiteral("Version:"), this);
+    versionInfoLabel->setObjectName(QStringLiteral("lblVersionInfo"));
+    versionLabel = new QLabel(this);
+    versionLabel->setObjectName(QStringLiteral("lblVersion"));
+    homepageText = new QPlainTextEdit(QStringLiteral("You can download the latest version, report bugs and submit feature requests at the following website."), this);
+    homepageText->setObjectName(QStringLiteral("txtHomepage"));
+    homepageText->setReadOnly(true);
+    homepageText->setMaximumHeight(60);
+    homepageButton = new ThemedButton(QStringLiteral("Visit Homepage"), this);
+    homepageButton->setObjectName(QStringLiteral("cmdHomepage"));
+    creditsText = new QPlainTextEdit(this);
+    creditsText->setObjectName(QStringLiteral("txtCredits"));
+    creditsText->setReadOnly(true);
 
     auto *version = new QHBoxLayout;
-    version->addWidget(lblVersionInfo);
-    version->addWidget(lblVersion);
+    version->addWidget(versionInfoLabel);
+    version->addWidget(versionLabel);
     version->addStretch(1);
     auto *home = new QHBoxLayout;
-    home->addWidget(txtHomepage, 1);
-    home->addWidget(cmdHomepage);
+    home->addWidget(homepageText, 1);
+    home->addWidget(homepageButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitle);
+    layout->addWidget(titleLabel);
     layout->addLayout(version);
     layout->addLayout(home);
-    layout->addWidget(txtCredits, 1);
+    layout->addWidget(creditsText, 1);
 }
 
-QString AboutPage::creditsText()
+QString AboutPage::credits()
 {
     return QStringLiteral(
         "The Fetchora team would like to acknowledge the following Contributors:\n"

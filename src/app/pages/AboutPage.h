@@ -7,7 +7,7 @@ class QPlainTextEdit;
 
 namespace fetchora {
 
-class isButton;
+class ThemedButton;
 
 class AboutPage : public QWidget
 {
@@ -15,11 +15,11 @@ class AboutPage : public QWidget
 public:
     explicit AboutPage(QWidget *parent = nullptr);
 
-    QLabel *lblTitle, *lblVersion, *lblVersionInfo;
-    QPlainTextEdit *txtHomepage, *txtCredits;
-    isButton *cmdHomepage;
+    QLabel *titleLabel, *versionLabel, *versionInfoLabel;
+    QPlainTextEdit *homepageText, *creditsText;
+    ThemedButton *homepageButton;
 
-    static QString creditsText();
+    static QString credits();
 };
 
 } // namespace fetchora

@@ -1,7 +1,7 @@
 #include "CataloguePage.h"
 
 #include "widgets/ListBox.h"
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -70,12 +70,12 @@ CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CatalogueP
     extra->setContentsMargins(0, 0, 0, 0);
     buttons->addWidget(extraButtons);
     if (names.download) {
-        download = new isButton(QLatin1String(names.downloadCaption), this);
+        download = new ThemedButton(QLatin1String(names.downloadCaption), this);
         download->setObjectName(QLatin1String(names.download));
         download->setEnabled(false);
         buttons->addWidget(download);
     }
-    fromPage = new isButton(QLatin1String(names.fromPageCaption), this);
+    fromPage = new ThemedButton(QLatin1String(names.fromPageCaption), this);
     fromPage->setObjectName(QLatin1String(names.fromPage));
     fromPage->setEnabled(false);
     buttons->addWidget(fromPage);

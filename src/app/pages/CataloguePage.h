@@ -10,7 +10,7 @@ class QLineEdit;
 namespace fetchora {
 
 class ListBox;
-class isButton;
+class ThemedButton;
 
 // The control names of one database's page; the settings file and the rest of
 // the program know the controls by these names.
@@ -44,8 +44,8 @@ public:
     ListBox *entries = nullptr;
     QLabel *countCategories = nullptr;
     QLabel *countEntries = nullptr;
-    isButton *download = nullptr;
-    isButton *fromPage = nullptr;
+    ThemedButton *download = nullptr;
+    ThemedButton *fromPage = nullptr;
     QWidget *extraButtons = nullptr; // room for buttons of a particular database
 
     // The selected entry's name, empty when none.

@@ -7,7 +7,7 @@ class QLabel;
 
 namespace fetchora {
 
-class isButton;
+class ThemedButton;
 
 // The welcome page: shortcuts into the databases and tools, each with a hint
 // for the status bar.
@@ -17,16 +17,16 @@ class HomePage : public QWidget
 public:
     explicit HomePage(QWidget *parent = nullptr);
 
-    QLabel *lblWelcome, *lblUser, *PicUser;
-    QLabel *ImgHome, *ImgAbout, *ImgFeedback, *ImgTwitter, *ImgFacebook;
-    QLabel *lblMirrorInfo, *lblMirror;
-    isButton *cmdGetApps, *cmdGetPortable, *cmdGetSlim, *cmdGetHelp, *cmdRecommendations,
-        *cmdWinStarterKit, *cmdAddApp, *cmdDDLManager, *cmdFindLink, *cmdInstallManager,
-        *cmdFInstalls, *cmdShowInstalledApps;
-    QFrame *Line1, *Line2, *Line3;
+    QLabel *welcomeLabel, *userLabel, *userPicture;
+    QLabel *homeImage, *aboutImage, *feedbackImage, *twitterImage, *facebookImage;
+    QLabel *mirrorInfoLabel, *mirrorLabel;
+    ThemedButton *getAppsButton, *getPortableButton, *getSlimButton, *getHelpButton, *moreAppsButton,
+        *starterKitButton, *addAppButton, *linkManagerButton, *linkFinderButton, *installManagerButton,
+        *installAppsButton, *snapshotButton;
+    QFrame *separator1, *separator2, *separator3;
 
     // Every shortcut button with the hint it shows while the mouse is over it.
-    QList<QPair<isButton *, QString>> hints() const;
+    QList<QPair<ThemedButton *, QString>> hints() const;
 
     // Below 7,800 twips of window height three shortcuts and a separator make
     // room; the two remaining separators get shorter.

@@ -1,7 +1,7 @@
 #include "OptionsPage.h"
 
 #include "widgets/ListBox.h"
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,74 +47,74 @@ QGroupBox *group(QWidget *parent, const QString &title, QWidget *content)
 
 OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
 {
-    chkSystray = check(this, "chkSystray", QStringLiteral("Minimize to System Tray"));
-    chkAutoUpdate = check(this, "chkAutoUpdate", QStringLiteral("Auto. Check for Fetchora and Signature Updates on every Start"));
-    lstBlacklist = list(this, "lstBlacklist");
-    lstSignatures = list(this, "lstSignatures");
-    txtSignatureServer = new QLineEdit(this);
-    txtSignatureServer->setObjectName(QStringLiteral("txtSignatureServer"));
-    lblTheme = new QLabel(QStringLiteral("Theme"), this);
-    lblTheme->setObjectName(QStringLiteral("lblTheme"));
-    cboTheme = new QComboBox(this);
-    cboTheme->setObjectName(QStringLiteral("cboTheme"));
-    chkAdSupportWarning = check(this, "chkAdSupportWarning", QStringLiteral("Warn me if Ad-supported App has been found"));
-    lstAdware = list(this, "lstAdware");
-    chkJDownloaderSupport = check(this, "chkJDownloaderSupport", QStringLiteral("Enable JDownloader support"));
-    txtJDownloaderPath = new QLineEdit(QStringLiteral("Enter here the Path to the JDownloader.exe"), this);
-    txtJDownloaderPath->setObjectName(QStringLiteral("txtJDownloaderPath"));
-    cmdBrowse = new isButton(QStringLiteral("Browse ..."), this);
-    cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
-    chkPerformOpsWithDoubleClick = check(this, "chkPerformOpsWithDoubleClick", QStringLiteral("Allow to perform Operations (Download, Install etc.) with Double-Click"));
+    trayCheck = check(this, "chkSystray", QStringLiteral("Minimize to System Tray"));
+    autoUpdateCheck = check(this, "chkAutoUpdate", QStringLiteral("Auto. Check for Fetchora and Signature Updates on every Start"));
+    blacklistList = list(this, "lstBlacklist");
+    signatureList = list(this, "lstSignatures");
+    updateAddressEdit = new QLineEdit(this);
+    updateAddressEdit->setObjectName(QStringLiteral("txtSignatureServer"));
+    themeLabel = new QLabel(QStringLiteral("Theme"), this);
+    themeLabel->setObjectName(QStringLiteral("lblTheme"));
+    themeCombo = new QComboBox(this);
+    themeCombo->setObjectName(QStringLiteral("cboTheme"));
+    adSupportWarningCheck = check(this, "chkAdSupportWarning", QStringLiteral("Warn me if Ad-supported App has been found"));
+    adwareList = list(this, "lstAdware");
+    jdownloaderCheck = check(this, "chkJDownloaderSupport", QStringLiteral("Enable JDownloader support"));
+    jdownloaderPathEdit = new QLineEdit(QStringLiteral("Enter here the Path to the JDownloader.exe"), this);
+    jdownloaderPathEdit->setObjectName(QStringLiteral("txtJDownloaderPath"));
+    browseButton = new ThemedButton(QStringLiteral("Browse ..."), this);
+    browseButton->setObjectName(QStringLiteral("cmdBrowse"));
+    doubleClickCheck = check(this, "chkPerformOpsWithDoubleClick", QStringLiteral("Allow to perform Operations (Download, Install etc.) with Double-Click"));
 
     auto *general = new QVBoxLayout;
-    general->addWidget(chkSystray);
-    general->addWidget(chkAutoUpdate);
-    general->addWidget(chkAdSupportWarning);
-    general->addWidget(chkPerformOpsWithDoubleClick);
+    general->addWidget(trayCheck);
+    general->addWidget(autoUpdateCheck);
+    general->addWidget(adSupportWarningCheck);
+    general->addWidget(doubleClickCheck);
     auto *theme = new QHBoxLayout;
-    theme->addWidget(lblTheme);
-    theme->addWidget(cboTheme, 1);
+    theme->addWidget(themeLabel);
+    theme->addWidget(themeCombo, 1);
     general->addLayout(theme);
     auto *jd = new QHBoxLayout;
-    jd->addWidget(txtJDownloaderPath, 1);
-    jd->addWidget(cmdBrowse);
-    general->addWidget(chkJDownloaderSupport);
+    jd->addWidget(jdownloaderPathEdit, 1);
+    jd->addWidget(browseButton);
+    general->addWidget(jdownloaderCheck);
     general->addLayout(jd);
     auto *server = new QHBoxLayout;
     auto *serverLabel = new QLabel(QStringLiteral("Update server:"), this);
     server->addWidget(serverLabel);
-    server->addWidget(txtSignatureServer, 1);
+    server->addWidget(updateAddressEdit, 1);
     general->addLayout(server);
     general->addStretch(1);
 
     auto *lists = new QHBoxLayout;
-    lists->addWidget(group(this, QStringLiteral("Block Direct Download if the following String(s) is found in Download URL"), lstBlacklist));
-    lists->addWidget(group(this, QStringLiteral("Ad-supported Apps"), lstAdware));
-    lists->addWidget(group(this, QStringLiteral("Update the following Signature file(s)"), lstSignatures));
+    lists->addWidget(group(this, QStringLiteral("Block Direct Download if the following String(s) is found in Download URL"), blacklistList));
+    lists->addWidget(group(this, QStringLiteral("Ad-supported Apps"), adwareList));
+    lists->addWidget(group(this, QStringLiteral("Update the following Signature file(s)"), signatureList));
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(general);
     layout->addLayout(lists, 1);
 
-    for (QCheckBox *c : {chkSystray, chkAutoUpdate, chkAdSupportWarning, chkJDownloaderSupport,
-                         chkPerformOpsWithDoubleClick})
+    for (QCheckBox *c : {trayCheck, autoUpdateCheck, adSupportWarningCheck, jdownloaderCheck,
+                         doubleClickCheck})
         connect(c, &QCheckBox::toggled, this, &OptionsPage::optionsEdited);
-    connect(txtSignatureServer, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);
-    connect(txtJDownloaderPath, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);
-    connect(cboTheme, &QComboBox::currentIndexChanged, this, &OptionsPage::optionsEdited);
+    connect(updateAddressEdit, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);
+    connect(jdownloaderPathEdit, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);
+    connect(themeCombo, &QComboBox::currentIndexChanged, this, &OptionsPage::optionsEdited);
 }
 
 Options OptionsPage::options() const
 {
     Options o;
-    o.systray = chkSystray->isChecked();
-    o.autoUpdate = chkAutoUpdate->isChecked();
-    o.adSupportWarning = chkAdSupportWarning->isChecked();
-    o.jdownloaderSupport = chkJDownloaderSupport->isChecked();
-    o.performOpsWithDoubleClick = chkPerformOpsWithDoubleClick->isChecked();
-    o.jdownloaderPath = txtJDownloaderPath->text();
-    o.signatureServer = txtSignatureServer->text();
-    o.themeIndex = cboTheme->currentIndex();
+    o.systray = trayCheck->isChecked();
+    o.autoUpdate = autoUpdateCheck->isChecked();
+    o.adSupportWarning = adSupportWarningCheck->isChecked();
+    o.jdownloaderSupport = jdownloaderCheck->isChecked();
+    o.performOpsWithDoubleClick = doubleClickCheck->isChecked();
+    o.jdownloaderPath = jdownloaderPathEdit->text();
+    o.signatureServer = updateAddressEdit->text();
+    o.themeIndex = themeCombo->currentIndex();
     return o;
 }
 

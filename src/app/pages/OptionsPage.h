@@ -12,7 +12,7 @@ class QLineEdit;
 namespace fetchora {
 
 class ListBox;
-class isButton;
+class ThemedButton;
 
 // The Options page. Its controls are the options' home in the settings file;
 // every change is mirrored into the shared options at once.
@@ -22,13 +22,13 @@ class OptionsPage : public QWidget
 public:
     explicit OptionsPage(QWidget *parent = nullptr);
 
-    QCheckBox *chkSystray, *chkAutoUpdate, *chkAdSupportWarning, *chkJDownloaderSupport,
-        *chkPerformOpsWithDoubleClick;
-    ListBox *lstBlacklist, *lstSignatures, *lstAdware;
-    QLineEdit *txtSignatureServer, *txtJDownloaderPath;
-    QLabel *lblTheme;
-    QComboBox *cboTheme;
-    isButton *cmdBrowse;
+    QCheckBox *trayCheck, *autoUpdateCheck, *adSupportWarningCheck, *jdownloaderCheck,
+        *doubleClickCheck;
+    ListBox *blacklistList, *signatureList, *adwareList;
+    QLineEdit *updateAddressEdit, *jdownloaderPathEdit;
+    QLabel *themeLabel;
+    QComboBox *themeCombo;
+    ThemedButton *browseButton;
 
     Options options() const;
 

@@ -11,7 +11,7 @@ namespace fetchora {
 
 class CataloguePage;
 class ListBox;
-class isButton;
+class ThemedButton;
 
 // The "Special" tab: its own tab strip with the Special database, the help
 // Pages and the list of installed software.
@@ -21,13 +21,13 @@ class SpecialPage : public QWidget
 public:
     SpecialPage(Catalogue &catalogue, QWidget *parent = nullptr);
 
-    QTabWidget *SSTab2;
+    QTabWidget *tabs;
     CataloguePage *special;
     CataloguePage *pages;
-    isButton *cmdRunApp;
-    QLabel *lblPages;
-    ListBox *lstSoftware;
-    QLabel *lblCountInstalledApps;
+    ThemedButton *runButton;
+    QLabel *pageLabel;
+    ListBox *installedList;
+    QLabel *installedCountLabel;
 };
 
 } // namespace fetchora

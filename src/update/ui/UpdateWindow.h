@@ -12,25 +12,25 @@ class QPlainTextEdit;
 namespace fetchora {
 
 class AppState;
-class isButton;
+class ThemedButton;
 
 // The update window: whether a newer program or a newer catalogue exists, and
 // the catalogue update itself, with a log of what happened.
-class frmUpdate : public QWidget
+class UpdateWindow : public QWidget
 {
     Q_OBJECT
 public:
-    frmUpdate(AppState &state, QNetworkAccessManager &network, QWidget *parent = nullptr);
+    UpdateWindow(AppState &state, QNetworkAccessManager &network, QWidget *parent = nullptr);
 
-    QLabel *lblInfoVersionFetchora, *lblVersionFetchora, *lblInfoSignatureVersion, *lblSignatureVersion;
-    QLabel *lblUpdate, *lblUpdateSource, *ImgUpdateSourceTrust, *ImgUpdateSourceDubious;
-    QPlainTextEdit *txtUpdate;
-    isButton *cmdUpdateSignatureDefinitions, *cmdCheckforUpdatesFetchora, *cmdRestart, *cmdChangelog,
-        *cmdFacebook, *cmdTwitter;
+    QLabel *programVersionCaption, *programVersionLabel, *catalogueVersionCaption, *catalogueVersionLabel;
+    QLabel *headingLabel, *sourceLabel, *trustedImage, *untrustedImage;
+    QPlainTextEdit *logView;
+    ThemedButton *updateCatalogueButton, *checkProgramButton, *restartButton, *changelogButton,
+        *facebookButton, *twitterButton;
 
-    void AddToLog(const QString &text);
+    void addToLog(const QString &text);
     // Both checks, catalogue first, when the automatic check is switched on.
-    void CheckForSignatureUpdates();
+    void runAutomaticChecks();
     void runDefinitionUpdate();
     void runProgramCheck();
     // Starts afresh, as a newly opened window: labels re-read, log emptied,

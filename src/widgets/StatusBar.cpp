@@ -1,4 +1,4 @@
-#include "widgets/ucStatusBar.h"
+#include "widgets/StatusBar.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -35,7 +35,7 @@ public:
     void setText(const QString &text)
     {
         m_text = text;
-        m_line = ucStatusBar::singleLine(text);
+        m_line = StatusBar::singleLine(text);
         // A file name such as "<setup>.exe" must not be taken for markup.
         setToolTip(Qt::mightBeRichText(text)
                        ? QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped()
@@ -97,7 +97,7 @@ private:
     QColor m_color;
 };
 
-ucStatusBar::ucStatusBar(QWidget *parent)
+StatusBar::StatusBar(QWidget *parent)
     : QWidget(parent)
     , m_background(defaultBackgroundColor())
     , m_foreground(defaultForegroundColor())
@@ -110,17 +110,17 @@ ucStatusBar::ucStatusBar(QWidget *parent)
     addPanel();
 }
 
-QColor ucStatusBar::defaultBackgroundColor()
+QColor StatusBar::defaultBackgroundColor()
 {
     return QColor(0xe6, 0xe9, 0xef);
 }
 
-QColor ucStatusBar::defaultForegroundColor()
+QColor StatusBar::defaultForegroundColor()
 {
     return QColor(0x22, 0x22, 0x22);
 }
 
-QString ucStatusBar::singleLine(const QString &text)
+QString StatusBar::singleLine(const QString &text)
 {
     QString line = text;
     line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
@@ -143,12 +143,12 @@ QString ucStatusBar::singleLine(const QString &text)
     return line;
 }
 
-int ucStatusBar::panelCount() const
+int StatusBar::panelCount() const
 {
     return int(m_panels.size());
 }
 
-int ucStatusBar::addPanel(const QString &text)
+int StatusBar::addPanel(const QString &text)
 {
     const int index = int(m_panels.size());
     auto *panel = new StatusPanel(index == 0, this);
@@ -161,7 +161,7 @@ int ucStatusBar::addPanel(const QString &text)
     return index;
 }
 
-void ucStatusBar::setPanelText(int index, const QString &text)
+void StatusBar::setPanelText(int index, const QString &text)
 {
     if (index < 0 || index >= m_panels.size())
         return;
@@ -172,28 +172,28 @@ void ucStatusBar::setPanelText(int index, const QString &text)
     Q_EMIT panelTextChanged(index, text);
 }
 
-QString ucStatusBar::panelText(int index) const
+QString StatusBar::panelText(int index) const
 {
     if (index < 0 || index >= m_panels.size())
         return {};
     return m_panels.at(index)->text();
 }
 
-QString ucStatusBar::panelDisplayText(int index) const
+QString StatusBar::panelDisplayText(int index) const
 {
     if (index < 0 || index >= m_panels.size())
         return {};
     return m_panels.at(index)->displayText();
 }
 
-QWidget *ucStatusBar::panel(int index) const
+QWidget *StatusBar::panel(int index) const
 {
     if (index < 0 || index >= m_panels.size())
         return nullptr;
     return m_panels.at(index);
 }
 
-void ucStatusBar::setColors(const QColor &background, const QColor &foreground)
+void StatusBar::setColors(const QColor &background, const QColor &foreground)
 {
     const QColor bg = background.isValid() ? background : defaultBackgroundColor();
     const QColor fg = foreground.isValid() ? foreground : defaultForegroundColor();
@@ -206,19 +206,19 @@ void ucStatusBar::setColors(const QColor &background, const QColor &foreground)
     update();
 }
 
-QSize ucStatusBar::sizeHint() const
+QSize StatusBar::sizeHint() const
 {
     const QSize fromLayout = QWidget::sizeHint();
     return QSize(fromLayout.width(), qMax(fromLayout.height(), fontMetrics().height() + 8));
 }
 
-QSize ucStatusBar::minimumSizeHint() const
+QSize StatusBar::minimumSizeHint() const
 {
     const QSize fromLayout = QWidget::minimumSizeHint();
     return QSize(fromLayout.width(), qMax(fromLayout.height(), fontMetrics().height() + 8));
 }
 
-void ucStatusBar::paintEvent(QPaintEvent *)
+void StatusBar::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), m_background);

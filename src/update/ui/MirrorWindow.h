@@ -8,21 +8,21 @@ class QLineEdit;
 namespace fetchora {
 
 class AppState;
-class isButton;
+class ThemedButton;
 
 // "App Channels": where updates come from. Choosing a mirror forgets the
 // installed catalogue version, so the next update fetches every file anew.
-class frmDDLMirrors : public QWidget
+class MirrorWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmDDLMirrors(AppState &state, QWidget *parent = nullptr);
+    explicit MirrorWindow(AppState &state, QWidget *parent = nullptr);
 
-    QLabel *lblAboutApp, *lblDatabase, *Label1, *lblContact, *ImgCustomMirror;
-    QWidget *PicDDLMirrors;
-    isButton *cmdInternationalMirror, *cmdGermanMirror, *cmdFrenchMirror;
-    QList<isButton *> unassigned; // isButton2, 3, 5, 6, 7, 8
-    QLineEdit *txtCustomMirror;
+    QLabel *headingLabel, *customMirrorLabel, *contactInfoLabel, *contactLink, *useCustomMirrorImage;
+    QWidget *headerPanel;
+    ThemedButton *internationalButton, *germanButton, *frenchButton;
+    QList<ThemedButton *> unassignedButtons; // isButton2, 3, 5, 6, 7, 8
+    QLineEdit *customMirrorEdit;
 
     void switchTo(const QString &base, const QString &activated, const QString &followUp);
     void switchToCustom();

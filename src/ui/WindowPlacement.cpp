@@ -74,7 +74,7 @@ QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &sectio
     };
 }
 
-bool SaveWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                      const QString &section)
 {
     QString error;
@@ -84,7 +84,7 @@ bool SaveWindowState(QWidget *window, ProfileEngine &engine, const QString &sett
     return false;
 }
 
-void RestoreWindowState(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                         const QString &section)
 {
     const double dpi = dpiOf(window);

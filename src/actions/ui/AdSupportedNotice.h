@@ -7,16 +7,16 @@ class QLabel;
 
 namespace fetchora {
 
-class isButton;
+class ThemedButton;
 
 // The notice that the selected application is ad-supported. It sits in the
 // bottom-right corner of the screen's usable area, never takes the focus from
 // the main window, and is moved by dragging its own title strip.
-class frmAdware : public QWidget
+class AdSupportedNotice : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmAdware(const QString &themeName, QWidget *parent = nullptr);
+    explicit AdSupportedNotice(const QString &themeName, QWidget *parent = nullptr);
 
     // Title strip colour for a theme name; invalid for a name it does not know.
     static QColor titleColor(const QString &themeName);
@@ -26,11 +26,11 @@ public:
     // Puts the window into the bottom-right corner of the available screen area.
     void placeInCorner();
 
-    QWidget *PicTitleBar;
-    QLabel *lblCaption;
-    QLabel *ImgAdware;
-    QLabel *Label1;
-    isButton *cmdDownload;
+    QWidget *titleBar;
+    QLabel *captionLabel;
+    QLabel *warningImage;
+    QLabel *messageLabel;
+    ThemedButton *acknowledgeButton;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "actions/SaveLocationChooser.h"
+#include "actions/ui/SaveLocationChooser.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -17,7 +17,7 @@ namespace fetchora {
 
 class AppState;
 class DownloadJob;
-class isButton;
+class ThemedButton;
 
 // The save-as file dialog every download window asks by default.
 class FileDialogSaveLocationChooser : public SaveLocationChooser
@@ -44,7 +44,7 @@ struct DownloadServices
 // leaves nothing half-written behind.
 //
 // Modeless and deleted on close; any number may run side by side.
-class frmDownload : public QWidget
+class DownloadDialog : public QWidget
 {
     Q_OBJECT
 public:
@@ -54,12 +54,12 @@ public:
 
     // Opens a download window for `link` and starts it. `parent` only ties the
     // window's life to another window; it may be null.
-    static frmDownload *start(AppState &state, const QString &link, QWidget *parent = nullptr,
+    static DownloadDialog *start(AppState &state, const QString &link, QWidget *parent = nullptr,
                               const Services &services = {});
 
-    frmDownload(AppState &state, const QString &link, const Services &services = {},
+    DownloadDialog(AppState &state, const QString &link, const Services &services = {},
                 QWidget *parent = nullptr);
-    ~frmDownload() override;
+    ~DownloadDialog() override;
 
     void begin(); // asks the server; start() calls it
 
@@ -78,20 +78,20 @@ public:
     // "45 s", "3 min 20 s", "2 h 5 min".
     static QString humanDuration(qint64 seconds);
 
-    QLabel *lblStatus;     // what is going on, or why it failed
-    QLabel *lblFile;       // the file being written
-    QProgressBar *prgProgress;
-    QLabel *lblSize;       // received of total
-    QLabel *lblSpeed;      // speed and time left
-    QLabel *lblPathCaption;
-    QLineEdit *txtPath;    // the saved file, selectable
-    QLabel *lblShaCaption;
-    QLineEdit *txtSha256;  // its SHA-256, selectable
-    isButton *cmdOpen;
-    isButton *cmdOpenFolder;
-    isButton *cmdRetry;
-    isButton *cmdCancel;
-    isButton *cmdClose;
+    QLabel *statusLabel;     // what is going on, or why it failed
+    QLabel *fileLabel;       // the file being written
+    QProgressBar *progressBar;
+    QLabel *sizeLabel;       // received of total
+    QLabel *speedLabel;      // speed and time left
+    QLabel *pathCaption;
+    QLineEdit *pathEdit;    // the saved file, selectable
+    QLabel *hashCaption;
+    QLineEdit *hashEdit;  // its SHA-256, selectable
+    ThemedButton *openButton;
+    ThemedButton *openFolderButton;
+    ThemedButton *retryButton;
+    ThemedButton *cancelButton;
+    ThemedButton *closeButton;
 
 Q_SIGNALS:
     // The download ended; not emitted for a cancel.

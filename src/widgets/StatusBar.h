@@ -18,12 +18,12 @@ class StatusPanel;
 // Each panel shows a single line: line breaks show as spaces and text too long
 // for the panel is cut off with an ellipsis, while panelText() and the panel's
 // tool tip keep the text exactly as it was set.
-class ucStatusBar : public QWidget
+class StatusBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ucStatusBar(QWidget *parent = nullptr);
+    explicit StatusBar(QWidget *parent = nullptr);
 
     int panelCount() const;
     int addPanel(const QString &text = {});

@@ -2,11 +2,11 @@
 #include "TestSupport.h"
 
 #include "actions/DownloadJob.h"
-#include "actions/SaveLocationChooser.h"
-#include "actions/frmDownload.h"
+#include "actions/ui/SaveLocationChooser.h"
+#include "actions/ui/DownloadDialog.h"
 #include "platform/ProfileEngine.h"
 #include "state/AppState.h"
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,12 +52,12 @@ class DownloadWindowTest : public DownloadTestCase
     Q_OBJECT
 
     // Opens the window for a path on the test server.
-    frmDownload *open(const QString &route, QWidget *owner = nullptr, AppState *state = nullptr)
+    DownloadDialog *open(const QString &route, QWidget *owner = nullptr, AppState *state = nullptr)
     {
-        frmDownload::Services services;
+        DownloadDialog::Services services;
         services.chooser = &m_chooser;
         services.network = m_nam.get();
-        return frmDownload::start(state ? *state : *m_state, m_server->url(route).toString(), owner, services);
+        return DownloadDialog::start(state ? *state : *m_state, m_server->url(route).toString(), owner, services);
     }
 
     QString rememberedFolder()
@@ -97,7 +97,7 @@ private Q_SLOTS:
     {
         // Windows still open are closed (and so cancelled) before the services go.
         for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (qobject_cast<frmDownload *>(w))
+            if (qobject_cast<DownloadDialog *>(w))
                 delete w;
         }
         DownloadTestCase::cleanup();
@@ -114,22 +114,22 @@ private Q_SLOTS:
         m_server->stallBeforeHeaders(QStringLiteral("/slow-answer"));
         const QString link = m_server->url(QStringLiteral("/slow-answer")).toString();
         QWidget owner;
-        QPointer<frmDownload> w = open(QStringLiteral("/slow-answer"), &owner);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/slow-answer"), &owner);
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Fetchora - Download"));
         QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
         QVERIFY(w->isWindow()); // its own window even with an owner
         QVERIFY(!w->isModal()); // the rest of the program stays usable
         QVERIFY(w->isVisible());
-        QVERIFY(w->cmdCancel->isVisible());
-        QVERIFY(!w->cmdClose->isVisible());
-        QVERIFY(!w->cmdOpen->isVisible());
-        QVERIFY(!w->txtSha256->isVisible());
-        QCOMPARE(w->lblStatus->text(), QStringLiteral("Requesting %1 ...").arg(link));
+        QVERIFY(w->cancelButton->isVisible());
+        QVERIFY(!w->closeButton->isVisible());
+        QVERIFY(!w->openButton->isVisible());
+        QVERIFY(!w->hashEdit->isVisible());
+        QCOMPARE(w->statusLabel->text(), QStringLiteral("Requesting %1 ...").arg(link));
         QVERIFY(QTest::qWaitFor([&] { return m_server->requestCount(QStringLiteral("/slow-answer")) == 1; },
                                 kDownloadWaitMs));
-        QCOMPARE(w->stage(), frmDownload::Stage::Requesting);
-        QCOMPARE(w->lblStatus->text(), QStringLiteral("Requesting %1 ...").arg(link));
+        QCOMPARE(w->stage(), DownloadDialog::Stage::Requesting);
+        QCOMPARE(w->statusLabel->text(), QStringLiteral("Requesting %1 ...").arg(link));
         QVERIFY(m_chooser.offered.isEmpty()); // nothing to save yet
         w->close();
         QTRY_VERIFY_WITH_TIMEOUT(!w, kDownloadWaitMs);
@@ -142,8 +142,8 @@ private Q_SLOTS:
         const QString target = path(QStringLiteral("Tool Setup.exe"));
         m_chooser.answers = {target};
 
-        QPointer<frmDownload> w = open(QStringLiteral("/apps/Tool Setup.exe"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/apps/Tool Setup.exe"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(done.wait(kDownloadWaitMs));
         QCOMPARE(done.count(), 1);
         QCOMPARE(done.at(0).at(0).toBool(), true);
@@ -155,23 +155,23 @@ private Q_SLOTS:
 
         QCOMPARE(readFile(target), body);
         QVERIFY(!QFileInfo::exists(partPath(target)));
-        QCOMPARE(w->stage(), frmDownload::Stage::Succeeded);
-        QCOMPARE(w->txtSha256->text(), hashText(body));
-        QVERIFY(w->txtSha256->isReadOnly()); // selectable, not editable
-        QVERIFY(w->txtSha256->isVisible());
-        QCOMPARE(w->txtPath->text(), QDir::toNativeSeparators(target));
-        QCOMPARE(w->lblSize->text(), QStringLiteral("146 KB of 146 KB"));
-        QCOMPARE(w->prgProgress->value(), w->prgProgress->maximum());
-        QVERIFY(w->cmdOpen->isVisible());
-        QVERIFY(w->cmdOpenFolder->isVisible());
-        QVERIFY(w->cmdClose->isVisible());
-        QVERIFY(!w->cmdCancel->isVisible());
-        QVERIFY(!w->cmdRetry->isVisible());
+        QCOMPARE(w->stage(), DownloadDialog::Stage::Succeeded);
+        QCOMPARE(w->hashEdit->text(), hashText(body));
+        QVERIFY(w->hashEdit->isReadOnly()); // selectable, not editable
+        QVERIFY(w->hashEdit->isVisible());
+        QCOMPARE(w->pathEdit->text(), QDir::toNativeSeparators(target));
+        QCOMPARE(w->sizeLabel->text(), QStringLiteral("146 KB of 146 KB"));
+        QCOMPARE(w->progressBar->value(), w->progressBar->maximum());
+        QVERIFY(w->openButton->isVisible());
+        QVERIFY(w->openFolderButton->isVisible());
+        QVERIFY(w->closeButton->isVisible());
+        QVERIFY(!w->cancelButton->isVisible());
+        QVERIFY(!w->retryButton->isVisible());
 
         // The folder is remembered for the next download.
         QCOMPARE(QDir::fromNativeSeparators(rememberedFolder()), QFileInfo(target).absolutePath());
 
-        QTest::mouseClick(w->cmdClose, Qt::LeftButton);
+        QTest::mouseClick(w->closeButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w, kDownloadWaitMs);
         QCOMPARE(readFile(target), body); // closing after success keeps the file
     }
@@ -201,10 +201,10 @@ private Q_SLOTS:
             QVERIFY(m_profiles->writeString(m_state->settingsPath(), QStringLiteral("frmDownload"), QStringLiteral("LastFolder"),
                                             path(QStringLiteral("removed-long-ago")), &error));
         m_server->serveBytes(QStringLiteral("/x/first.zip"), "zip");
-        QPointer<frmDownload> w = open(QStringLiteral("/x/first.zip"));
+        QPointer<DownloadDialog> w = open(QStringLiteral("/x/first.zip"));
         QVERIFY(QTest::qWaitFor([&] { return !w; }, kDownloadWaitMs)); // no answer: cancelled, closed
         QCOMPARE(m_chooser.offered, QStringList{QDir(expected).filePath(QStringLiteral("first.zip"))});
-        QCOMPARE(frmDownload::startFolder(*m_state), expected);
+        QCOMPARE(DownloadDialog::startFolder(*m_state), expected);
     }
 
     void rememberedFolderUsedNextTime()
@@ -215,8 +215,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(chosenFolder));
         m_chooser.answers = {chosenFolder + QStringLiteral("/one.bin")};
 
-        QPointer<frmDownload> first = open(QStringLiteral("/one.bin"));
-        QSignalSpy firstDone(first.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> first = open(QStringLiteral("/one.bin"));
+        QSignalSpy firstDone(first.data(), &DownloadDialog::downloadFinished);
         QVERIFY(firstDone.wait(kDownloadWaitMs));
         QVERIFY(firstDone.at(0).at(0).toBool());
         first->close();
@@ -231,7 +231,7 @@ private Q_SLOTS:
         RecordingShell shell;
         ScriptedPrompter prompter;
         AppState restarted(freshEngine, shell, prompter, m_data->path());
-        QPointer<frmDownload> second = open(QStringLiteral("/two.bin"), nullptr, &restarted);
+        QPointer<DownloadDialog> second = open(QStringLiteral("/two.bin"), nullptr, &restarted);
         QVERIFY(QTest::qWaitFor([&] { return !second; }, kDownloadWaitMs)); // chooser out of answers: cancelled
         QCOMPARE(m_chooser.offered.size(), 2);
         QCOMPARE(m_chooser.offered.at(1), QDir(chosenFolder).filePath(QStringLiteral("two.bin")));
@@ -241,8 +241,8 @@ private Q_SLOTS:
     {
         m_server->serveGenerated(QStringLiteral("/big.iso"), 3 * 1024 * 1024);
         m_chooser.answers = {QString()};
-        QPointer<frmDownload> w = open(QStringLiteral("/big.iso"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/big.iso"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(QTest::qWaitFor([&] { return !w; }, kDownloadWaitMs));
         QCOMPARE(m_chooser.offered.size(), 1);
         QCOMPARE(done.count(), 0); // a cancel is not an outcome to report
@@ -259,13 +259,13 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         const QString target = folder + QStringLiteral("/app.msi");
         m_chooser.answers = {target};
-        QPointer<frmDownload> w = open(QStringLiteral("/app.msi"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/app.msi"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(done.wait(kDownloadWaitMs));
 
-        QTest::mouseClick(w->cmdOpenFolder, Qt::LeftButton);
+        QTest::mouseClick(w->openFolderButton, Qt::LeftButton);
         QCOMPARE(m_shell->opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
-        QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
+        QTest::mouseClick(w->openButton, Qt::LeftButton);
         QCOMPARE(m_shell->opened.size(), 2);
         QCOMPARE(m_shell->opened.at(1), QUrl::fromLocalFile(target));
         QVERIFY(m_shell->opened.at(1).isLocalFile());
@@ -278,10 +278,10 @@ private Q_SLOTS:
         m_server->serveBytes(QStringLiteral("/app.msi"), "x");
         m_chooser.answers = {path(QStringLiteral("app.msi"))};
         m_shell->result = false;
-        QPointer<frmDownload> w = open(QStringLiteral("/app.msi"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/app.msi"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(done.wait(kDownloadWaitMs));
-        QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
+        QTest::mouseClick(w->openButton, Qt::LeftButton);
         QCOMPARE(m_prompter->messages.size(), 1);
         QCOMPARE(m_prompter->messages.at(0).kind, QStringLiteral("warn"));
         QVERIFY(m_prompter->messages.at(0).text.contains(QDir::toNativeSeparators(path(QStringLiteral("app.msi")))));
@@ -295,30 +295,30 @@ private Q_SLOTS:
         QVERIFY(writeFile(target, "an older copy"));
         m_chooser.answers = {target};
 
-        QPointer<frmDownload> w = open(QStringLiteral("/later.zip"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/later.zip"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(done.wait(kDownloadWaitMs));
         QCOMPARE(done.at(0).at(0).toBool(), false);
-        QCOMPARE(w->stage(), frmDownload::Stage::Failed);
-        QCOMPARE(w->lblStatus->text(), w->job()->errorText());
-        QVERIFY2(w->lblStatus->text().contains(QStringLiteral("cut off after 30000 of 80000 bytes")),
-                 qPrintable(w->lblStatus->text()));
-        QVERIFY(w->cmdClose->isVisible());
-        QVERIFY(w->cmdRetry->isVisible());
-        QVERIFY(!w->cmdCancel->isVisible());
-        QVERIFY(!w->cmdOpen->isVisible());
-        QVERIFY(w->txtSha256->text().isEmpty());
+        QCOMPARE(w->stage(), DownloadDialog::Stage::Failed);
+        QCOMPARE(w->statusLabel->text(), w->job()->errorText());
+        QVERIFY2(w->statusLabel->text().contains(QStringLiteral("cut off after 30000 of 80000 bytes")),
+                 qPrintable(w->statusLabel->text()));
+        QVERIFY(w->closeButton->isVisible());
+        QVERIFY(w->retryButton->isVisible());
+        QVERIFY(!w->cancelButton->isVisible());
+        QVERIFY(!w->openButton->isVisible());
+        QVERIFY(w->hashEdit->text().isEmpty());
         QCOMPARE(readFile(target), QByteArray("an older copy"));
         QVERIFY(!QFileInfo::exists(partPath(target)));
 
         // The server recovers; Retry saves to the same file without asking again.
         m_server->serveBytes(QStringLiteral("/later.zip"), body);
-        QTest::mouseClick(w->cmdRetry, Qt::LeftButton);
+        QTest::mouseClick(w->retryButton, Qt::LeftButton);
         QVERIFY(done.wait(kDownloadWaitMs));
         QCOMPARE(done.at(1).at(0).toBool(), true);
         QCOMPARE(m_chooser.offered.size(), 1);
         QCOMPARE(readFile(target), body);
-        QCOMPARE(w->txtSha256->text(), hashText(body));
+        QCOMPARE(w->hashEdit->text(), hashText(body));
         QCOMPARE(m_server->requestCount(QStringLiteral("/later.zip")), 2);
     }
 
@@ -335,16 +335,16 @@ private Q_SLOTS:
         m_server->stallAfter(QStringLiteral("/huge.iso"), sampleBytes(400000, 6), 120000);
         const QString target = path(QStringLiteral("huge.iso"));
         m_chooser.answers = {target};
-        QPointer<frmDownload> w = open(QStringLiteral("/huge.iso"));
-        QSignalSpy done(w.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/huge.iso"));
+        QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(QTest::qWaitFor([&] { return w && w->job()->receivedBytes() == 120000; }, kDownloadWaitMs));
-        QCOMPARE(w->stage(), frmDownload::Stage::Downloading);
-        QVERIFY(w->cmdCancel->isVisible());
-        QCOMPARE(w->lblFile->text(), QDir::toNativeSeparators(target));
+        QCOMPARE(w->stage(), DownloadDialog::Stage::Downloading);
+        QVERIFY(w->cancelButton->isVisible());
+        QCOMPARE(w->fileLabel->text(), QDir::toNativeSeparators(target));
         QVERIFY(QFileInfo::exists(partPath(target)));
 
         if (cancelButton)
-            QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
+            QTest::mouseClick(w->cancelButton, Qt::LeftButton);
         else
             QVERIFY(w->close());
         QTRY_VERIFY_WITH_TIMEOUT(!w, kDownloadWaitMs);
@@ -366,34 +366,34 @@ private Q_SLOTS:
         const QString targetC = path(QStringLiteral("c.bin"));
 
         m_chooser.answers = {targetA};
-        QPointer<frmDownload> a = open(QStringLiteral("/a.bin"));
+        QPointer<DownloadDialog> a = open(QStringLiteral("/a.bin"));
         QVERIFY(QTest::qWaitFor([&] { return a && a->job()->receivedBytes() == 100000; }, kDownloadWaitMs));
 
         m_chooser.answers = {targetB};
-        QPointer<frmDownload> b = open(QStringLiteral("/b.bin"));
-        QSignalSpy bDone(b.data(), &frmDownload::downloadFinished);
-        QSignalSpy aDone(a.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> b = open(QStringLiteral("/b.bin"));
+        QSignalSpy bDone(b.data(), &DownloadDialog::downloadFinished);
+        QSignalSpy aDone(a.data(), &DownloadDialog::downloadFinished);
         QVERIFY(bDone.wait(kDownloadWaitMs));
         QVERIFY(bDone.at(0).at(0).toBool());
         QCOMPARE(aDone.count(), 0);
-        QCOMPARE(a->stage(), frmDownload::Stage::Downloading);
+        QCOMPARE(a->stage(), DownloadDialog::Stage::Downloading);
         QCOMPARE(readFile(targetB), bodyB);
 
-        QTest::mouseClick(a->cmdCancel, Qt::LeftButton);
+        QTest::mouseClick(a->cancelButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!a, kDownloadWaitMs);
         QVERIFY(!QFileInfo::exists(partPath(targetA)));
         QVERIFY(b);
-        QCOMPARE(b->stage(), frmDownload::Stage::Succeeded);
-        QCOMPARE(b->txtSha256->text(), hashText(bodyB));
+        QCOMPARE(b->stage(), DownloadDialog::Stage::Succeeded);
+        QCOMPARE(b->hashEdit->text(), hashText(bodyB));
         QCOMPARE(readFile(targetB), bodyB);
 
         m_chooser.answers = {targetC};
-        QPointer<frmDownload> c = open(QStringLiteral("/c.bin"));
-        QSignalSpy cDone(c.data(), &frmDownload::downloadFinished);
+        QPointer<DownloadDialog> c = open(QStringLiteral("/c.bin"));
+        QSignalSpy cDone(c.data(), &DownloadDialog::downloadFinished);
         QVERIFY(cDone.wait(kDownloadWaitMs));
         QCOMPARE(readFile(targetC), bodyC);
-        QCOMPARE(c->txtSha256->text(), hashText(bodyC));
-        QCOMPARE(b->txtSha256->text(), hashText(bodyB));
+        QCOMPARE(c->hashEdit->text(), hashText(bodyC));
+        QCOMPARE(b->hashEdit->text(), hashText(bodyB));
         QCOMPARE(bDone.count(), 1);
     }
 
@@ -417,18 +417,18 @@ private Q_SLOTS:
     {
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
-        QCOMPARE(frmDownload::humanSize(bytes), text);
+        QCOMPARE(DownloadDialog::humanSize(bytes), text);
     }
 
     void humanDurations()
     {
-        QCOMPARE(frmDownload::humanDuration(0), QStringLiteral("0 s"));
-        QCOMPARE(frmDownload::humanDuration(59), QStringLiteral("59 s"));
-        QCOMPARE(frmDownload::humanDuration(200), QStringLiteral("3 min 20 s"));
-        QCOMPARE(frmDownload::humanDuration(7500), QStringLiteral("2 h 5 min"));
-        QCOMPARE(frmDownload::humanDuration(-5), QStringLiteral("0 s"));
+        QCOMPARE(DownloadDialog::humanDuration(0), QStringLiteral("0 s"));
+        QCOMPARE(DownloadDialog::humanDuration(59), QStringLiteral("59 s"));
+        QCOMPARE(DownloadDialog::humanDuration(200), QStringLiteral("3 min 20 s"));
+        QCOMPARE(DownloadDialog::humanDuration(7500), QStringLiteral("2 h 5 min"));
+        QCOMPARE(DownloadDialog::humanDuration(-5), QStringLiteral("0 s"));
     }
 };
 
 QTEST_MAIN(DownloadWindowTest)
-#include "tst_frmdownload.moc"
+#include "tst_downloaddialog.moc"

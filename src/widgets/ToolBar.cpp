@@ -1,4 +1,4 @@
-#include "widgets/McToolBar.h"
+#include "widgets/ToolBar.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -33,7 +33,7 @@ QString firstLetter(const QString &caption)
 
 } // namespace
 
-McToolBar::McToolBar(QWidget *parent)
+ToolBar::ToolBar(QWidget *parent)
     : QWidget(parent)
     , m_background(defaultBackgroundColor())
     , m_foreground(defaultForegroundColor())
@@ -48,17 +48,17 @@ McToolBar::McToolBar(QWidget *parent)
     m_layout->addStretch(1);
 }
 
-QColor McToolBar::defaultBackgroundColor()
+QColor ToolBar::defaultBackgroundColor()
 {
     return QColor(0xf0, 0xf3, 0xf8);
 }
 
-QColor McToolBar::defaultForegroundColor()
+QColor ToolBar::defaultForegroundColor()
 {
     return QColor(0x1f, 0x2a, 0x3c);
 }
 
-QIcon McToolBar::generatedIcon(const QString &caption, const QColor &background,
+QIcon ToolBar::generatedIcon(const QString &caption, const QColor &background,
                                const QColor &foreground, int size)
 {
     size = qMax(size, 8);
@@ -91,7 +91,7 @@ QIcon McToolBar::generatedIcon(const QString &caption, const QColor &background,
     return QIcon(pm);
 }
 
-int McToolBar::addButton(const QString &caption, const QIcon &icon)
+int ToolBar::addButton(const QString &caption, const QIcon &icon)
 {
     const int index = int(m_entries.size());
 
@@ -120,26 +120,26 @@ int McToolBar::addButton(const QString &caption, const QIcon &icon)
     return index;
 }
 
-int McToolBar::buttonCount() const
+int ToolBar::buttonCount() const
 {
     return int(m_entries.size());
 }
 
-QString McToolBar::buttonCaption(int index) const
+QString ToolBar::buttonCaption(int index) const
 {
     if (index < 0 || index >= m_entries.size())
         return {};
     return m_entries.at(index).caption;
 }
 
-QAbstractButton *McToolBar::button(int index) const
+QAbstractButton *ToolBar::button(int index) const
 {
     if (index < 0 || index >= m_entries.size())
         return nullptr;
     return m_entries.at(index).button;
 }
 
-void McToolBar::setBarStyle(int style)
+void ToolBar::setBarStyle(int style)
 {
     if (style != FlatStyle && style != GradientStyle && style != FramedStyle)
         style = FlatStyle;
@@ -149,7 +149,7 @@ void McToolBar::setBarStyle(int style)
     update();
 }
 
-void McToolBar::setColors(const QColor &background, const QColor &foreground)
+void ToolBar::setColors(const QColor &background, const QColor &foreground)
 {
     const QColor bg = background.isValid() ? background : defaultBackgroundColor();
     const QColor fg = foreground.isValid() ? foreground : defaultForegroundColor();
@@ -165,7 +165,7 @@ void McToolBar::setColors(const QColor &background, const QColor &foreground)
     update();
 }
 
-void McToolBar::applyColors(const Entry &entry)
+void ToolBar::applyColors(const Entry &entry)
 {
     // The caption follows the theme; the raised hover panel is drawn by the
     // style from the button colour, kept a shade off the bar so it shows.
@@ -177,7 +177,7 @@ void McToolBar::applyColors(const Entry &entry)
     entry.button->setPalette(pal);
 }
 
-void McToolBar::paintEvent(QPaintEvent *)
+void ToolBar::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QRect r = rect();
@@ -203,7 +203,7 @@ void McToolBar::paintEvent(QPaintEvent *)
     }
 }
 
-void McToolBar::mouseMoveEvent(QMouseEvent *event)
+void ToolBar::mouseMoveEvent(QMouseEvent *event)
 {
     // A move over a button has already been reported by the event filter; the
     // button passes the move on to the bar, which must not report it twice.
@@ -220,7 +220,7 @@ void McToolBar::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
-bool McToolBar::eventFilter(QObject *watched, QEvent *event)
+bool ToolBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseMove) {
         for (const Entry &entry : std::as_const(m_entries)) {

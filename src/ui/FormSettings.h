@@ -19,10 +19,10 @@ namespace fetchora {
 QList<ProfileWrite> formControlWrites(QWidget *window);
 
 // Writes the file once. False (with *error) when it could not be written.
-bool SaveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                       QString *error = nullptr);
 
 // False, changing nothing, when the settings file does not exist.
-bool LoadFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath);
+bool loadFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath);
 
 } // namespace fetchora

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "actions/frmAdware.h"
-#include "widgets/isButton.h"
+#include "actions/ui/AdSupportedNotice.h"
+#include "widgets/ThemedButton.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,12 +18,12 @@ class FrmAdwareTest : public QObject
 {
     Q_OBJECT
 
-    QPointer<frmAdware> m_window;
+    QPointer<AdSupportedNotice> m_window;
 
     // A notice in `theme`, shown plainly or for an app's caption, once it is on screen.
     bool show(const QString &theme, const QString &caption = {})
     {
-        m_window = new frmAdware(theme);
+        m_window = new AdSupportedNotice(theme);
         if (caption.isEmpty())
             m_window->show();
         else
@@ -69,14 +69,14 @@ private Q_SLOTS:
 
     void showForSetsCaptionAndStaysInCorner()
     {
-        m_window = new frmAdware("Dark");
+        m_window = new AdSupportedNotice("Dark");
         QVERIFY(!m_window->isVisible());
         m_window->showFor("Fetchora - CCleaner Free");
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         QVERIFY(m_window->isVisible());
         auto *caption = m_window->findChild<QLabel *>("lblCaption");
         QVERIFY(caption);
-        QCOMPARE(caption, m_window->lblCaption);
+        QCOMPARE(caption, m_window->captionLabel);
         QCOMPARE(caption->text(), "Fetchora - CCleaner Free");
         QCOMPARE(m_window->frameGeometry().bottomRight(),
                  QGuiApplication::primaryScreen()->availableGeometry().bottomRight());
@@ -89,12 +89,12 @@ private Q_SLOTS:
 
     void noticeText()
     {
-        m_window = new frmAdware("Default");
+        m_window = new AdSupportedNotice("Default");
         QCOMPARE(m_window->objectName(), "frmAdware");
         auto *label = m_window->findChild<QLabel *>("Label1");
         QVERIFY(label);
         QCOMPARE(label->text(), "Please pay attention while installing this Ad-supported application!");
-        auto *button = m_window->findChild<isButton *>("cmdDownload");
+        auto *button = m_window->findChild<ThemedButton *>("cmdDownload");
         QVERIFY(button);
         QCOMPARE(button->text(), "I know the Risk!");
         QVERIFY(m_window->findChild<QWidget *>("PicTitleBar"));
@@ -142,7 +142,7 @@ private Q_SLOTS:
         // appears nor when it is clicked. (The offscreen test platform activates
         // every window it shows whatever it is told, so the request itself is what
         // can be checked here.)
-        m_window = new frmAdware("Default");
+        m_window = new AdSupportedNotice("Default");
         QVERIFY(m_window->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
         QVERIFY(m_window->testAttribute(Qt::WA_ShowWithoutActivating));
         // A window of its own, not a child painted inside the main window.
@@ -169,14 +169,14 @@ private Q_SLOTS:
         QFETCH(QPoint, delta);
         QVERIFY(show("Default", "Fetchora - Drag Me"));
         const QPoint before = m_window->frameGeometry().topLeft();
-        QWidget *strip = m_window->PicTitleBar;
-        QWidget *target = onCaption ? static_cast<QWidget *>(m_window->lblCaption) : strip;
+        QWidget *strip = m_window->titleBar;
+        QWidget *target = onCaption ? static_cast<QWidget *>(m_window->captionLabel) : strip;
         // A point of the strip beside the caption, or on the caption's text.
         const QPoint grip = onCaption ? QPoint(5, target->height() / 2)
                                       : QPoint(target->width() - 4, target->height() / 2);
         QVERIFY(target->rect().contains(grip));
         if (!onCaption)
-            QVERIFY(!m_window->lblCaption->geometry().contains(grip));
+            QVERIFY(!m_window->captionLabel->geometry().contains(grip));
 
         QTest::mousePress(target, Qt::LeftButton, {}, grip);
         QTest::mouseMove(target, grip + delta);
@@ -197,7 +197,7 @@ private Q_SLOTS:
     void knowTheRiskClosesAndDeletes()
     {
         QVERIFY(show("Default", "Fetchora - CCleaner Free"));
-        auto *button = m_window->findChild<isButton *>("cmdDownload");
+        auto *button = m_window->findChild<ThemedButton *>("cmdDownload");
         QVERIFY(button);
         QVERIFY(button->isVisible());
         QTest::mouseClick(button, Qt::LeftButton);
@@ -209,4 +209,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(FrmAdwareTest)
-#include "tst_frmadware.moc"
+#include "tst_adsupportednotice.moc"

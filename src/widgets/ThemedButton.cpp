@@ -1,4 +1,4 @@
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -38,19 +38,19 @@ QColor mixColors(const QColor &a, const QColor &b, double weightOfB)
 
 } // namespace
 
-isButton::isButton(QWidget *parent)
+ThemedButton::ThemedButton(QWidget *parent)
     : QPushButton(parent)
 {
     init();
 }
 
-isButton::isButton(const QString &text, QWidget *parent)
+ThemedButton::ThemedButton(const QString &text, QWidget *parent)
     : QPushButton(text, parent)
 {
     init();
 }
 
-void isButton::init()
+void ThemedButton::init()
 {
     m_first = defaultFirstColor();
     m_second = defaultSecondColor();
@@ -60,17 +60,17 @@ void isButton::init()
     setAttribute(Qt::WA_Hover, true);
 }
 
-QColor isButton::defaultFirstColor()
+QColor ThemedButton::defaultFirstColor()
 {
     return QColor(0x2d, 0x6c, 0xdf);
 }
 
-QColor isButton::defaultSecondColor()
+QColor ThemedButton::defaultSecondColor()
 {
     return QColor(0x4a, 0x8c, 0xf5);
 }
 
-void isButton::setColors(const QColor &first, const QColor &second)
+void ThemedButton::setColors(const QColor &first, const QColor &second)
 {
     const QColor newFirst = first.isValid() ? first : defaultFirstColor();
     const QColor newSecond = second.isValid() ? second : defaultSecondColor();
@@ -81,7 +81,7 @@ void isButton::setColors(const QColor &first, const QColor &second)
     update();
 }
 
-QSize isButton::sizeHint() const
+QSize ThemedButton::sizeHint() const
 {
     ensurePolished();
     const QFontMetrics fm(font());
@@ -99,13 +99,13 @@ QSize isButton::sizeHint() const
     return QSize(qMax(w, 75), qMax(h, 26));
 }
 
-QSize isButton::minimumSizeHint() const
+QSize ThemedButton::minimumSizeHint() const
 {
     const QFontMetrics fm(font());
     return QSize(2 * kRadius + fm.averageCharWidth() * 2, fm.height() + 4);
 }
 
-QColor isButton::currentFill() const
+QColor ThemedButton::currentFill() const
 {
     if (!isEnabled()) {
         // Washed out towards grey so a disabled button never looks clickable
@@ -120,7 +120,7 @@ QColor isButton::currentFill() const
     return m_first;
 }
 
-void isButton::paintEvent(QPaintEvent *)
+void ThemedButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -172,20 +172,20 @@ void isButton::paintEvent(QPaintEvent *)
     }
 }
 
-void isButton::mouseMoveEvent(QMouseEvent *event)
+void ThemedButton::mouseMoveEvent(QMouseEvent *event)
 {
     Q_EMIT mouseMoved();
     QPushButton::mouseMoveEvent(event);
 }
 
-void isButton::enterEvent(QEnterEvent *event)
+void ThemedButton::enterEvent(QEnterEvent *event)
 {
     m_hovered = true;
     update();
     QPushButton::enterEvent(event);
 }
 
-void isButton::leaveEvent(QEvent *event)
+void ThemedButton::leaveEvent(QEvent *event)
 {
     m_hovered = false;
     update();

@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "MainWindow.h"
 
 #include "ProductUrls.h"
 #include "app/BrowseController.h"
@@ -7,8 +7,8 @@
 #include "app/pages/HomePage.h"
 #include "app/pages/OptionsPage.h"
 #include "app/pages/SpecialPage.h"
-#include "app/settings/WindowPlacement.h"
-#include "app/settings/modFormINI.h"
+#include "ui/WindowPlacement.h"
+#include "ui/FormSettings.h"
 #include "platform/Placement.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
@@ -16,9 +16,9 @@
 #include "state/AppState.h"
 #include "update/VersionFile.h"
 #include "widgets/ListBox.h"
-#include "widgets/McToolBar.h"
-#include "widgets/isButton.h"
-#include "widgets/ucStatusBar.h"
+#include "widgets/ToolBar.h"
+#include "widgets/ThemedButton.h"
+#include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,7 +61,7 @@ double dpiOf(const QWidget *w)
 
 } // namespace
 
-frmMain::frmMain(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+MainWindow::MainWindow(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -70,73 +70,73 @@ frmMain::frmMain(AppState &state, QWidget *parent) : QWidget(parent), m_state(st
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    McToolBar1 = new McToolBar(this);
-    McToolBar1->setObjectName(QStringLiteral("McToolBar1"));
+    toolBar = new ToolBar(this);
+    toolBar->setObjectName(QStringLiteral("McToolBar1"));
     buildToolbar();
-    layout->addWidget(McToolBar1);
+    layout->addWidget(toolBar);
 
-    SSTab1 = new QTabWidget(this);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    layout->addWidget(SSTab1, 1);
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("SSTab1"));
+    layout->addWidget(tabs, 1);
 
     Catalogue &catalogue = m_state.catalogue();
-    home = new HomePage(SSTab1);
-    apps = new CataloguePage(catalogue, Database::Apps,
+    homePage = new HomePage(tabs);
+    appsPage = new CataloguePage(catalogue, Database::Apps,
                              {"txtAppsSearch", "lstCat", "lstApps", "lblCountCat", "lblCountApps",
                               "cmdDownload", "Direct Download", "cmdDownloadFromPage",
                               "Direct Download from Page"},
-                             SSTab1);
-    optionsPage = new OptionsPage(SSTab1);
-    about = new AboutPage(SSTab1);
-    portable = new CataloguePage(catalogue, Database::Portable,
+                             tabs);
+    optionsPage = new OptionsPage(tabs);
+    aboutPage = new AboutPage(tabs);
+    portablePage = new CataloguePage(catalogue, Database::Portable,
                                  {"txtPortableSearch", "lstCatPortable", "lstPortable",
                                   "lblCountCatPortable", "lblCountPortable", "cmdDownloadPortable",
                                   "Direct Download", "cmdDownloadPortableFromPage",
                                   "Direct Download from Page"},
-                                 SSTab1);
-    slim = new CataloguePage(catalogue, Database::Slim,
+                                 tabs);
+    slimPage = new CataloguePage(catalogue, Database::Slim,
                              {"txtSlimSearch", "lstCatSlim", "lstSlim", "lblCountCatSlim",
                               "lblCountSlim", "cmdDownloadSlim", "Direct Download",
                               "cmdDownloadSlimFromPage", "Direct Download from Page"},
-                             SSTab1);
-    specialPage = new SpecialPage(catalogue, SSTab1);
-    install = new CataloguePage(catalogue, Database::Install,
+                             tabs);
+    specialPage = new SpecialPage(catalogue, tabs);
+    installPage = new CataloguePage(catalogue, Database::Install,
                                 {"txtInstallSearch", "lstCatInstall", "lstInstall",
                                  "lblCountCatInstall", "lblCountInstall", nullptr, "",
                                  "cmdInstalls", "Install"},
-                                SSTab1);
+                                tabs);
 
-    SSTab1->addTab(home, QStringLiteral("Home"));
-    SSTab1->addTab(apps, QStringLiteral("Get Apps"));
-    SSTab1->addTab(optionsPage, QStringLiteral("Options"));
-    SSTab1->addTab(about, QStringLiteral("About"));
-    SSTab1->addTab(portable, QStringLiteral("Get Portable"));
-    SSTab1->addTab(slim, QStringLiteral("Get Slim"));
-    SSTab1->addTab(specialPage, QStringLiteral("Special"));
-    SSTab1->addTab(install, QStringLiteral("Install"));
+    tabs->addTab(homePage, QStringLiteral("Home"));
+    tabs->addTab(appsPage, QStringLiteral("Get Apps"));
+    tabs->addTab(optionsPage, QStringLiteral("Options"));
+    tabs->addTab(aboutPage, QStringLiteral("About"));
+    tabs->addTab(portablePage, QStringLiteral("Get Portable"));
+    tabs->addTab(slimPage, QStringLiteral("Get Slim"));
+    tabs->addTab(specialPage, QStringLiteral("Special"));
+    tabs->addTab(installPage, QStringLiteral("Install"));
 
-    ucStatusBar1 = new ucStatusBar(this);
-    ucStatusBar1->setObjectName(QStringLiteral("ucStatusBar1"));
-    layout->addWidget(ucStatusBar1);
+    statusBar = new StatusBar(this);
+    statusBar->setObjectName(QStringLiteral("ucStatusBar1"));
+    layout->addWidget(statusBar);
 
-    browse = new BrowseController(m_state, *this);
+    browseController = new BrowseController(m_state, *this);
     wireNavigation();
     wireRefreshers();
 }
 
-void frmMain::buildToolbar()
+void MainWindow::buildToolbar()
 {
     for (const char *caption : {"Home", "Get Apps", "Get Portable", "Get Slim", "Get More",
                                 "Update", "Options", "Exit"})
-        McToolBar1->addButton(QLatin1String(caption));
+        toolBar->addButton(QLatin1String(caption));
 }
 
-QString frmMain::defaultUpdateAddress()
+QString MainWindow::defaultUpdateAddress()
 {
     return QLatin1String(urls::MirrorInternational);
 }
 
-QString frmMain::mirrorName(const QString &address)
+QString MainWindow::mirrorName(const QString &address)
 {
     if (address == QLatin1String(urls::MirrorInternational))
         return QStringLiteral("International");
@@ -147,58 +147,58 @@ QString frmMain::mirrorName(const QString &address)
     return QStringLiteral("Custom");
 }
 
-void frmMain::startUp()
+void MainWindow::startUp()
 {
     setWindowTitle(runsAs32BitOn64BitWindows() ? QStringLiteral("Fetchora (x64)")
                                                 : QStringLiteral("Fetchora"));
     const double dpi = dpiOf(this);
     resize(qMax(width(), 900), twipsToPixels(kDefaultHeightTwips, dpi));
-    home->lblWelcome->setText(QStringLiteral("Welcome,"));
-    home->lblUser->setText(currentUserName());
-    about->lblVersion->setText(AppState::programVersion());
-    optionsPage->txtSignatureServer->setText(defaultUpdateAddress());
-    about->cmdHomepage->setColors(QColor(0, 204, 255), QColor(36, 69, 154));
-    ucStatusBar1->setPanelText(0, m_state.versionLine());
+    homePage->welcomeLabel->setText(QStringLiteral("Welcome,"));
+    homePage->userLabel->setText(currentUserName());
+    aboutPage->versionLabel->setText(AppState::programVersion());
+    optionsPage->updateAddressEdit->setText(defaultUpdateAddress());
+    aboutPage->homepageButton->setColors(QColor(0, 204, 255), QColor(36, 69, 154));
+    statusBar->setPanelText(0, m_state.versionLine());
 
-    optionsPage->cboTheme->clear();
-    optionsPage->cboTheme->addItems(kThemes);
-    optionsPage->cboTheme->setCurrentIndex(0);
+    optionsPage->themeCombo->clear();
+    optionsPage->themeCombo->addItems(kThemes);
+    optionsPage->themeCombo->setCurrentIndex(0);
 
     loadCatalogueAndSettings();
-    about->txtCredits->setPlainText(AboutPage::creditsText());
+    aboutPage->creditsText->setPlainText(AboutPage::credits());
 }
 
-void frmMain::loadCatalogueAndSettings()
+void MainWindow::loadCatalogueAndSettings()
 {
     Catalogue &catalogue = m_state.catalogue();
-    catalogue.LoadCategories();
-    for (CataloguePage *page : {apps, portable, slim, specialPage->special, specialPage->pages, install}) {
+    catalogue.loadCategories();
+    for (CataloguePage *page : {appsPage, portablePage, slimPage, specialPage->special, specialPage->pages, installPage}) {
         page->entries->clear();
         page->setCategories(catalogue.categories(page->database()));
     }
-    RestoreWindowSettings();
+    restoreTabsAndSelections();
 
     m_startupProblems.clear();
     m_state.setLists(loadProtectionLists(m_state.dataDir(), &m_startupProblems));
 
-    LoadFormControls(this, m_state.profiles(), m_state.settingsPath());
+    loadFormControls(this, m_state.profiles(), m_state.settingsPath());
     m_state.setOptions(optionsPage->options());
 }
 
-void frmMain::reload()
+void MainWindow::reload()
 {
     // The settings file carries tabs, selections and options across, exactly
     // as it does across a restart.
     saveEverything();
     m_state.setCurrentLink(QString());
     loadCatalogueAndSettings();
-    ucStatusBar1->setPanelText(0, m_state.versionLine());
+    statusBar->setPanelText(0, m_state.versionLine());
     for (const QString &problem : std::as_const(m_startupProblems))
         m_state.prompter().warn(problem);
     m_startupProblems.clear();
 }
 
-void frmMain::afterShown()
+void MainWindow::afterShown()
 {
     for (const QString &problem : std::as_const(m_startupProblems))
         m_state.prompter().warn(problem);
@@ -206,9 +206,9 @@ void frmMain::afterShown()
     askForUpdateIfNeeded();
 }
 
-void frmMain::askForUpdateIfNeeded()
+void MainWindow::askForUpdateIfNeeded()
 {
-    if (FileExists(versionFilePath(m_state.dataDir())))
+    if (fileExists(versionFilePath(m_state.dataDir())))
         return;
     const bool yes = m_state.prompter().askYesNo(
         QStringLiteral("New Signature files are available for Fetchora.\r\n"
@@ -219,7 +219,7 @@ void frmMain::askForUpdateIfNeeded()
         Q_EMIT updateWindowRequested();
 }
 
-void frmMain::bringToFront()
+void MainWindow::bringToFront()
 {
     if (isMinimized())
         showNormal();
@@ -229,23 +229,23 @@ void frmMain::bringToFront()
     activateWindow();
 }
 
-void frmMain::RestoreWindowSettings()
+void MainWindow::restoreTabsAndSelections()
 {
     ProfileEngine &profiles = m_state.profiles();
     const QString path = m_state.settingsPath();
-    RestoreWindowState(this, profiles, path, QStringLiteral("WindowState"));
+    restoreWindowPlacement(this, profiles, path, QStringLiteral("WindowState"));
 
     auto number = [&](const char *key) {
         return parseStoredNumber(profiles.readString(path, QStringLiteral("frmMain"), QLatin1String(key)));
     };
-    if (auto tab = number("Tab"); tab && *tab >= 0 && *tab < SSTab1->count())
-        SSTab1->setCurrentIndex(*tab);
-    if (auto tab = number("Tab2"); tab && *tab >= 0 && *tab < specialPage->SSTab2->count())
-        specialPage->SSTab2->setCurrentIndex(*tab);
+    if (auto tab = number("Tab"); tab && *tab >= 0 && *tab < tabs->count())
+        tabs->setCurrentIndex(*tab);
+    if (auto tab = number("Tab2"); tab && *tab >= 0 && *tab < specialPage->tabs->count())
+        specialPage->tabs->setCurrentIndex(*tab);
     const std::pair<const char *, CataloguePage *> cats[] = {
-        {"CatApps", apps}, {"CatPortable", portable}, {"CatSlim", slim},
+        {"CatApps", appsPage}, {"CatPortable", portablePage}, {"CatSlim", slimPage},
         {"CatSpecial", specialPage->special}, {"CatPages", specialPage->pages},
-        {"CatInstall", install}};
+        {"CatInstall", installPage}};
     for (const auto &[key, page] : cats) {
         // An index the list does not have selects nothing.
         if (auto row = number(key); row && *row >= -1 && *row < page->categories->count())
@@ -253,7 +253,7 @@ void frmMain::RestoreWindowSettings()
     }
 }
 
-bool frmMain::saveEverything()
+bool MainWindow::saveEverything()
 {
     QList<ProfileWrite> writes = formControlWrites(this);
     writes += windowPlacementWrites(this, QStringLiteral("WindowState"));
@@ -261,14 +261,14 @@ bool frmMain::saveEverything()
     auto put = [&](const char *key, int value) {
         writes.append(ProfileWrite::set(section, QLatin1String(key), QString::number(value)));
     };
-    put("Tab", SSTab1->currentIndex());
-    put("Tab2", specialPage->SSTab2->currentIndex());
-    put("CatApps", apps->categories->currentRow());
-    put("CatPortable", portable->categories->currentRow());
-    put("CatSlim", slim->categories->currentRow());
+    put("Tab", tabs->currentIndex());
+    put("Tab2", specialPage->tabs->currentIndex());
+    put("CatApps", appsPage->categories->currentRow());
+    put("CatPortable", portablePage->categories->currentRow());
+    put("CatSlim", slimPage->categories->currentRow());
     put("CatSpecial", specialPage->special->categories->currentRow());
     put("CatPages", specialPage->pages->categories->currentRow());
-    put("CatInstall", install->categories->currentRow());
+    put("CatInstall", installPage->categories->currentRow());
     QString error;
     if (!m_state.profiles().write(m_state.settingsPath(), writes, &error)) {
         qWarning("Fetchora: settings not saved: %s", qPrintable(error));
@@ -277,7 +277,7 @@ bool frmMain::saveEverything()
     return true;
 }
 
-void frmMain::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (m_unloading) {
         event->accept();
@@ -295,26 +295,26 @@ void frmMain::closeEvent(QCloseEvent *event)
     QCoreApplication::quit();
 }
 
-void frmMain::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     const int heightTwips = pixelsToTwips(frameGeometry().height(), dpiOf(this));
-    home->setCompact(heightTwips < kCompactBelowTwips);
+    homePage->setCompact(heightTwips < kCompactBelowTwips);
 }
 
-void frmMain::goTo(int tab, int specialTab)
+void MainWindow::goTo(int tab, int specialTab)
 {
-    SSTab1->setCurrentIndex(tab);
+    tabs->setCurrentIndex(tab);
     if (specialTab >= 0)
-        specialPage->SSTab2->setCurrentIndex(specialTab);
+        specialPage->tabs->setCurrentIndex(specialTab);
 }
 
-void frmMain::toolbarClicked(int index)
+void MainWindow::toolbarClicked(int index)
 {
     switch (index) {
     case 0:
         goTo(TabHome);
-        apps->download->setVisible(false);
+        appsPage->download->setVisible(false);
         break;
     case 1: goTo(TabApps); break;
     case 2: goTo(TabPortable); break;
@@ -327,7 +327,7 @@ void frmMain::toolbarClicked(int index)
     }
 }
 
-void frmMain::openWinStarterKit()
+void MainWindow::openWinStarterKit()
 {
     goTo(TabSpecial, TabSpecialEntries);
     ListBox *cats = specialPage->special->categories;
@@ -340,83 +340,83 @@ void frmMain::openWinStarterKit()
     specialPage->special->search->setText(QStringLiteral("Windows Starter Kit"));
 }
 
-void frmMain::wireNavigation()
+void MainWindow::wireNavigation()
 {
-    connect(McToolBar1, &McToolBar::buttonClicked, this, &frmMain::toolbarClicked);
-    connect(McToolBar1, &McToolBar::mouseMoved, this, &frmMain::showVersionLineOnInfoTabs);
+    connect(toolBar, &ToolBar::buttonClicked, this, &MainWindow::toolbarClicked);
+    connect(toolBar, &ToolBar::mouseMoved, this, &MainWindow::showVersionLineOnInfoTabs);
 
-    connect(home->cmdGetApps, &isButton::clicked, this, [this] { goTo(TabApps); });
-    connect(home->cmdGetPortable, &isButton::clicked, this, [this] { goTo(TabPortable); });
-    connect(home->cmdGetSlim, &isButton::clicked, this, [this] { goTo(TabSlim); });
-    connect(home->cmdGetHelp, &isButton::clicked, this, [this] { goTo(TabSpecial, TabPages); });
-    connect(home->cmdRecommendations, &isButton::clicked, this,
+    connect(homePage->getAppsButton, &ThemedButton::clicked, this, [this] { goTo(TabApps); });
+    connect(homePage->getPortableButton, &ThemedButton::clicked, this, [this] { goTo(TabPortable); });
+    connect(homePage->getSlimButton, &ThemedButton::clicked, this, [this] { goTo(TabSlim); });
+    connect(homePage->getHelpButton, &ThemedButton::clicked, this, [this] { goTo(TabSpecial, TabPages); });
+    connect(homePage->moreAppsButton, &ThemedButton::clicked, this,
             [this] { goTo(TabSpecial, TabSpecialEntries); });
-    connect(home->cmdFInstalls, &isButton::clicked, this, [this] { goTo(TabInstall); });
-    connect(home->cmdWinStarterKit, &isButton::clicked, this, &frmMain::openWinStarterKit);
-    connect(home->cmdAddApp, &isButton::clicked, this, &frmMain::addAppRequested);
-    connect(home->cmdDDLManager, &isButton::clicked, this, &frmMain::ddlManagerRequested);
-    connect(home->cmdFindLink, &isButton::clicked, this, &frmMain::findLinkRequested);
-    connect(home->cmdInstallManager, &isButton::clicked, this, &frmMain::installManagerRequested);
-    connect(home->cmdShowInstalledApps, &isButton::clicked, this, &frmMain::snapshotRequested);
+    connect(homePage->installAppsButton, &ThemedButton::clicked, this, [this] { goTo(TabInstall); });
+    connect(homePage->starterKitButton, &ThemedButton::clicked, this, &MainWindow::openWinStarterKit);
+    connect(homePage->addAppButton, &ThemedButton::clicked, this, &MainWindow::addAppRequested);
+    connect(homePage->linkManagerButton, &ThemedButton::clicked, this, &MainWindow::ddlManagerRequested);
+    connect(homePage->linkFinderButton, &ThemedButton::clicked, this, &MainWindow::findLinkRequested);
+    connect(homePage->installManagerButton, &ThemedButton::clicked, this, &MainWindow::installManagerRequested);
+    connect(homePage->snapshotButton, &ThemedButton::clicked, this, &MainWindow::snapshotRequested);
 
     // Hints change only what the status bar shows, never the current link.
-    connect(home, &HomePage::hintRequested, this,
-            [this](const QString &hint) { ucStatusBar1->setPanelText(0, hint); });
+    connect(homePage, &HomePage::hintRequested, this,
+            [this](const QString &hint) { statusBar->setPanelText(0, hint); });
     connect(&m_state, &AppState::currentLinkChanged, this,
-            [this](const QString &link) { ucStatusBar1->setPanelText(0, link); });
+            [this](const QString &link) { statusBar->setPanelText(0, link); });
 
-    connect(SSTab1, &QTabWidget::currentChanged, this, &frmMain::mainTabChanged);
-    connect(specialPage->SSTab2, &QTabWidget::currentChanged, this, &frmMain::specialTabChanged);
+    connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::mainTabChanged);
+    connect(specialPage->tabs, &QTabWidget::currentChanged, this, &MainWindow::specialTabChanged);
 }
 
-void frmMain::showVersionLineOnInfoTabs()
+void MainWindow::showVersionLineOnInfoTabs()
 {
-    const int tab = SSTab1->currentIndex();
+    const int tab = tabs->currentIndex();
     if (tab == TabHome || tab == TabOptions || tab == TabAbout)
-        ucStatusBar1->setPanelText(0, m_state.versionLine());
+        statusBar->setPanelText(0, m_state.versionLine());
 }
 
-void frmMain::mainTabChanged(int index)
+void MainWindow::mainTabChanged(int index)
 {
-    for (CataloguePage *page : {apps, portable, slim, install})
+    for (CataloguePage *page : {appsPage, portablePage, slimPage, installPage})
         showPlaceholder(page->search);
     showVersionLineOnInfoTabs();
 
     const bool onHome = index == TabHome;
     for (QWidget *w : std::initializer_list<QWidget *>{
-             home->lblWelcome, home->lblUser, home->ImgHome, home->PicUser, home->ImgAbout,
-             home->ImgFeedback, home->ImgTwitter, home->ImgFacebook, home->cmdFInstalls})
+             homePage->welcomeLabel, homePage->userLabel, homePage->homeImage, homePage->userPicture, homePage->aboutImage,
+             homePage->feedbackImage, homePage->twitterImage, homePage->facebookImage, homePage->installAppsButton})
         w->setVisible(onHome);
-    apps->download->setVisible(index == TabApps);
-    apps->fromPage->setVisible(index == TabApps);
-    portable->download->setVisible(index == TabPortable);
-    portable->fromPage->setVisible(index == TabPortable);
-    slim->download->setVisible(index == TabSlim);
-    slim->fromPage->setVisible(index == TabSlim);
-    install->fromPage->setVisible(index == TabInstall);
+    appsPage->download->setVisible(index == TabApps);
+    appsPage->fromPage->setVisible(index == TabApps);
+    portablePage->download->setVisible(index == TabPortable);
+    portablePage->fromPage->setVisible(index == TabPortable);
+    slimPage->download->setVisible(index == TabSlim);
+    slimPage->fromPage->setVisible(index == TabSlim);
+    installPage->fromPage->setVisible(index == TabInstall);
 }
 
-void frmMain::specialTabChanged(int)
+void MainWindow::specialTabChanged(int)
 {
     showPlaceholder(specialPage->special->search);
     refreshSpecialButtons();
 }
 
-void frmMain::refreshSpecialButtons()
+void MainWindow::refreshSpecialButtons()
 {
-    const int tab = specialPage->SSTab2->currentIndex();
+    const int tab = specialPage->tabs->currentIndex();
     CataloguePage *special = specialPage->special;
     // Command entries are run, not downloaded.
     const bool command = tab == TabSpecialEntries
         && special->selectedEntryName().contains(QLatin1String("cmd"), Qt::CaseSensitive);
     special->download->setVisible(tab == TabSpecialEntries && !command);
     special->fromPage->setVisible(tab == TabSpecialEntries && !command);
-    specialPage->cmdRunApp->setVisible(command);
-    browse->applyCommandEntryState(command);
+    specialPage->runButton->setVisible(command);
+    browseController->applyCommandEntryState(command);
     specialPage->pages->fromPage->setVisible(tab == TabPages);
 }
 
-void frmMain::applySearchRules(QLineEdit *box, CataloguePage *page, bool cutAtParen)
+void MainWindow::applySearchRules(QLineEdit *box, CataloguePage *page, bool cutAtParen)
 {
     const QString text = box->text();
     QString result = text;
@@ -432,24 +432,24 @@ void frmMain::applySearchRules(QLineEdit *box, CataloguePage *page, bool cutAtPa
         box->setText(result);
 }
 
-void frmMain::wireRefreshers()
+void MainWindow::wireRefreshers()
 {
-    connect(optionsPage->txtSignatureServer, &QLineEdit::textChanged, this,
-            [this](const QString &address) { home->lblMirror->setText(mirrorName(address)); });
+    connect(optionsPage->updateAddressEdit, &QLineEdit::textChanged, this,
+            [this](const QString &address) { homePage->mirrorLabel->setText(mirrorName(address)); });
 
     const std::pair<CataloguePage *, bool> boxes[] = {
-        {apps, true}, {portable, true}, {slim, true}, {specialPage->special, true}, {install, true}};
+        {appsPage, true}, {portablePage, true}, {slimPage, true}, {specialPage->special, true}, {installPage, true}};
     for (const auto &[page, cut] : boxes) {
         // The Install box takes no "[PICK]" marks.
-        CataloguePage *pickSource = page == install ? nullptr : page;
+        CataloguePage *pickSource = page == installPage ? nullptr : page;
         QLineEdit *box = page->search;
         connect(box, &QLineEdit::textChanged, this,
                 [this, box, pickSource, cut = cut] { applySearchRules(box, pickSource, cut); });
     }
 
     connect(specialPage->special->entries, &ListBox::currentRowChanged, this,
-            &frmMain::refreshSpecialButtons);
-    connect(specialPage->special, &CataloguePage::categoryListed, this, &frmMain::refreshSpecialButtons);
+            &MainWindow::refreshSpecialButtons);
+    connect(specialPage->special, &CataloguePage::categoryListed, this, &MainWindow::refreshSpecialButtons);
 
     connect(optionsPage, &OptionsPage::optionsEdited, this,
             [this] { m_state.setOptions(optionsPage->options()); });

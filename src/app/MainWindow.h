@@ -13,15 +13,15 @@ class BrowseController;
 class AppState;
 class CataloguePage;
 class HomePage;
-class McToolBar;
+class ToolBar;
 class OptionsPage;
 class SpecialPage;
-class isButton;
-class ucStatusBar;
+class ThemedButton;
+class StatusBar;
 
 // The main window: toolbar, the eight pages, the status bar. Its closing ends
 // the program.
-class frmMain : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
@@ -29,7 +29,7 @@ public:
     enum Tab { TabHome, TabApps, TabOptions, TabAbout, TabPortable, TabSlim, TabSpecial, TabInstall };
     enum SpecialTab { TabSpecialEntries, TabPages, TabInstalledApps };
 
-    explicit frmMain(AppState &state, QWidget *parent = nullptr);
+    explicit MainWindow(AppState &state, QWidget *parent = nullptr);
 
     // Fills the window and restores what the settings file holds; call before show().
     void startUp();
@@ -48,15 +48,15 @@ public:
     static QString mirrorName(const QString &address);
     static QString defaultUpdateAddress();
 
-    McToolBar *McToolBar1;
-    QTabWidget *SSTab1;
-    ucStatusBar *ucStatusBar1;
-    HomePage *home;
-    CataloguePage *apps, *portable, *slim, *install;
+    ToolBar *toolBar;
+    QTabWidget *tabs;
+    StatusBar *statusBar;
+    HomePage *homePage;
+    CataloguePage *appsPage, *portablePage, *slimPage, *installPage;
     SpecialPage *specialPage;
     OptionsPage *optionsPage;
-    AboutPage *about;
-    BrowseController *browse;
+    AboutPage *aboutPage;
+    BrowseController *browseController;
 
 Q_SIGNALS:
     // Windows other parts of the program provide; they connect here.
@@ -75,7 +75,7 @@ private:
     void buildToolbar();
     void wireNavigation();
     void wireRefreshers();
-    void RestoreWindowSettings();
+    void restoreTabsAndSelections();
     void loadCatalogueAndSettings();
     void toolbarClicked(int index);
     void mainTabChanged(int index);

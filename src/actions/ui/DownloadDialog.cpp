@@ -1,11 +1,11 @@
-#include "frmDownload.h"
+#include "DownloadDialog.h"
 
 #include "actions/DownloadJob.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
 #include "state/AppState.h"
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -57,15 +57,15 @@ QString FileDialogSaveLocationChooser::chooseSaveFile(QWidget *parent, const QSt
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Fetchora - Save Download As"), suggestedPath);
 }
 
-frmDownload *frmDownload::start(AppState &state, const QString &link, QWidget *parent, const Services &services)
+DownloadDialog *DownloadDialog::start(AppState &state, const QString &link, QWidget *parent, const Services &services)
 {
-    auto *window = new frmDownload(state, link, services, parent);
+    auto *window = new DownloadDialog(state, link, services, parent);
     window->show();
     window->begin();
     return window;
 }
 
-frmDownload::frmDownload(AppState &state, const QString &link, const Services &services, QWidget *parent)
+DownloadDialog::DownloadDialog(AppState &state, const QString &link, const Services &services, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_state(state),
       m_link(link.trimmed()),
@@ -82,102 +82,102 @@ frmDownload::frmDownload(AppState &state, const QString &link, const Services &s
         m_job->setIdleTimeout(services.idleTimeoutMs);
     // Queued: the save-as question runs its own event loop, which must not sit
     // inside the network reply's signal.
-    connect(m_job, &DownloadJob::metaDataReady, this, &frmDownload::onMetaData, Qt::QueuedConnection);
-    connect(m_job, &DownloadJob::progress, this, &frmDownload::onProgress);
-    connect(m_job, &DownloadJob::finished, this, &frmDownload::onFinished);
+    connect(m_job, &DownloadJob::metaDataReady, this, &DownloadDialog::onMetaData, Qt::QueuedConnection);
+    connect(m_job, &DownloadJob::progress, this, &DownloadDialog::onProgress);
+    connect(m_job, &DownloadJob::finished, this, &DownloadDialog::onFinished);
 
     auto named = [](QWidget *w, const char *name) {
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    lblStatus = new QLabel(this);
-    named(lblStatus, "lblStatus");
-    lblStatus->setWordWrap(true);
-    lblStatus->setTextFormat(Qt::PlainText);
-    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblFile = new QLabel(this);
-    named(lblFile, "lblFile");
-    lblFile->setTextFormat(Qt::PlainText);
-    lblFile->setWordWrap(true);
-    prgProgress = new QProgressBar(this);
-    named(prgProgress, "prgProgress");
-    prgProgress->setRange(0, 0);
-    lblSize = new QLabel(this);
-    named(lblSize, "lblSize");
-    lblSpeed = new QLabel(this);
-    named(lblSpeed, "lblSpeed");
-    lblPathCaption = new QLabel(QStringLiteral("Saved to:"), this);
-    named(lblPathCaption, "lblPathCaption");
-    txtPath = new QLineEdit(this);
-    named(txtPath, "txtPath");
-    txtPath->setReadOnly(true);
-    lblShaCaption = new QLabel(QStringLiteral("SHA-256:"), this);
-    named(lblShaCaption, "lblShaCaption");
-    txtSha256 = new QLineEdit(this);
-    named(txtSha256, "txtSha256");
-    txtSha256->setReadOnly(true);
+    statusLabel = new QLabel(this);
+    named(statusLabel, "lblStatus");
+    statusLabel->setWordWrap(true);
+    statusLabel->setTextFormat(Qt::PlainText);
+    statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fileLabel = new QLabel(this);
+    named(fileLabel, "lblFile");
+    fileLabel->setTextFormat(Qt::PlainText);
+    fileLabel->setWordWrap(true);
+    progressBar = new QProgressBar(this);
+    named(progressBar, "prgProgress");
+    progressBar->setRange(0, 0);
+    sizeLabel = new QLabel(this);
+    named(sizeLabel, "lblSize");
+    speedLabel = new QLabel(this);
+    named(speedLabel, "lblSpeed");
+    pathCaption = new QLabel(QStringLiteral("Saved to:"), this);
+    named(pathCaption, "lblPathCaption");
+    pathEdit = new QLineEdit(this);
+    named(pathEdit, "txtPath");
+    pathEdit->setReadOnly(true);
+    hashCaption = new QLabel(QStringLiteral("SHA-256:"), this);
+    named(hashCaption, "lblShaCaption");
+    hashEdit = new QLineEdit(this);
+    named(hashEdit, "txtSha256");
+    hashEdit->setReadOnly(true);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    txtSha256->setFont(mono);
+    hashEdit->setFont(mono);
 
-    cmdOpen = new isButton(QStringLiteral("Open"), this);
-    named(cmdOpen, "cmdOpen");
-    cmdOpenFolder = new isButton(QStringLiteral("Open Folder"), this);
-    named(cmdOpenFolder, "cmdOpenFolder");
-    cmdRetry = new isButton(QStringLiteral("Retry"), this);
-    named(cmdRetry, "cmdRetry");
-    cmdCancel = new isButton(QStringLiteral("Cancel"), this);
-    named(cmdCancel, "cmdCancel");
-    cmdClose = new isButton(QStringLiteral("Close"), this);
-    named(cmdClose, "cmdClose");
+    openButton = new ThemedButton(QStringLiteral("Open"), this);
+    named(openButton, "cmdOpen");
+    openFolderButton = new ThemedButton(QStringLiteral("Open Folder"), this);
+    named(openFolderButton, "cmdOpenFolder");
+    retryButton = new ThemedButton(QStringLiteral("Retry"), this);
+    named(retryButton, "cmdRetry");
+    cancelButton = new ThemedButton(QStringLiteral("Cancel"), this);
+    named(cancelButton, "cmdCancel");
+    closeButton = new ThemedButton(QStringLiteral("Close"), this);
+    named(closeButton, "cmdClose");
 
     auto *result = new QGridLayout;
-    result->addWidget(lblPathCaption, 0, 0);
-    result->addWidget(txtPath, 0, 1);
-    result->addWidget(lblShaCaption, 1, 0);
-    result->addWidget(txtSha256, 1, 1);
+    result->addWidget(pathCaption, 0, 0);
+    result->addWidget(pathEdit, 0, 1);
+    result->addWidget(hashCaption, 1, 0);
+    result->addWidget(hashEdit, 1, 1);
     auto *sizes = new QHBoxLayout;
-    sizes->addWidget(lblSize);
+    sizes->addWidget(sizeLabel);
     sizes->addStretch(1);
-    sizes->addWidget(lblSpeed);
+    sizes->addWidget(speedLabel);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    for (isButton *b : {cmdOpen, cmdOpenFolder, cmdRetry, cmdCancel, cmdClose})
+    for (ThemedButton *b : {openButton, openFolderButton, retryButton, cancelButton, closeButton})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblStatus);
-    layout->addWidget(lblFile);
-    layout->addWidget(prgProgress);
+    layout->addWidget(statusLabel);
+    layout->addWidget(fileLabel);
+    layout->addWidget(progressBar);
     layout->addLayout(sizes);
     layout->addLayout(result);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumWidth(520);
 
-    connect(cmdCancel, &isButton::clicked, this, &frmDownload::cancelAndClose);
-    connect(cmdClose, &isButton::clicked, this, &frmDownload::close);
-    connect(cmdOpen, &isButton::clicked, this, &frmDownload::openFile);
-    connect(cmdOpenFolder, &isButton::clicked, this, &frmDownload::openFolder);
-    connect(cmdRetry, &isButton::clicked, this, &frmDownload::begin);
+    connect(cancelButton, &ThemedButton::clicked, this, &DownloadDialog::cancelAndClose);
+    connect(closeButton, &ThemedButton::clicked, this, &DownloadDialog::close);
+    connect(openButton, &ThemedButton::clicked, this, &DownloadDialog::openFile);
+    connect(openFolderButton, &ThemedButton::clicked, this, &DownloadDialog::openFolder);
+    connect(retryButton, &ThemedButton::clicked, this, &DownloadDialog::begin);
 
     setStage(Stage::Requesting);
 }
 
-frmDownload::~frmDownload()
+DownloadDialog::~DownloadDialog()
 {
     m_closing = true;
     m_job->disconnect(this);
 }
 
-void frmDownload::begin()
+void DownloadDialog::begin()
 {
     if (m_job->isRunning())
         return;
     setStage(Stage::Requesting);
-    lblStatus->setText(QStringLiteral("Requesting %1 ...").arg(m_link));
+    statusLabel->setText(QStringLiteral("Requesting %1 ...").arg(m_link));
     m_job->start(QUrl::fromUserInput(m_link));
 }
 
-QString frmDownload::startFolder(AppState &state)
+QString DownloadDialog::startFolder(AppState &state)
 {
     const QString remembered = QDir::fromNativeSeparators(
         state.profiles().readString(state.settingsPath(), settingsSection(), settingsKey()).trimmed());
@@ -189,7 +189,7 @@ QString frmDownload::startFolder(AppState &state)
     return QDir::homePath();
 }
 
-void frmDownload::onMetaData(const QString &suggestedName, qint64 total)
+void DownloadDialog::onMetaData(const QString &suggestedName, qint64 total)
 {
     Q_UNUSED(total);
     if (m_closing || m_job->state() != DownloadJob::State::AwaitingTarget)
@@ -197,9 +197,9 @@ void frmDownload::onMetaData(const QString &suggestedName, qint64 total)
     QString target = m_chosenTarget;
     if (target.isEmpty()) {
         setStage(Stage::Choosing);
-        lblStatus->setText(QStringLiteral("Choose where to save %1.").arg(suggestedName));
+        statusLabel->setText(QStringLiteral("Choose where to save %1.").arg(suggestedName));
         const QString suggested = QDir(startFolder(m_state)).filePath(suggestedName);
-        QPointer<frmDownload> alive(this);
+        QPointer<DownloadDialog> alive(this);
         target = m_chooser->chooseSaveFile(this, QDir::toNativeSeparators(suggested));
         if (!alive || m_closing)
             return;
@@ -216,8 +216,8 @@ void frmDownload::onMetaData(const QString &suggestedName, qint64 total)
                                        QDir::toNativeSeparators(folder));
     }
     setStage(Stage::Downloading);
-    lblStatus->setText(QStringLiteral("Downloading %1").arg(m_link));
-    lblFile->setText(QDir::toNativeSeparators(target));
+    statusLabel->setText(QStringLiteral("Downloading %1").arg(m_link));
+    fileLabel->setText(QDir::toNativeSeparators(target));
     m_samples.clear();
     m_lastShownMs = -1;
     m_clock.start();
@@ -225,12 +225,12 @@ void frmDownload::onMetaData(const QString &suggestedName, qint64 total)
     m_job->saveTo(target);
 }
 
-void frmDownload::onProgress(qint64 received, qint64 total)
+void DownloadDialog::onProgress(qint64 received, qint64 total)
 {
     showProgress(received, total, false);
 }
 
-void frmDownload::showProgress(qint64 received, qint64 total, bool force)
+void DownloadDialog::showProgress(qint64 received, qint64 total, bool force)
 {
     const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
     m_samples.append({now, received});
@@ -241,90 +241,90 @@ void frmDownload::showProgress(qint64 received, qint64 total, bool force)
     m_lastShownMs = now;
 
     if (total > 0) {
-        prgProgress->setRange(0, 1000);
-        prgProgress->setValue(int(std::min<qint64>(1000, received * 1000 / total)));
-        lblSize->setText(QStringLiteral("%1 of %2").arg(humanSize(received), humanSize(total)));
+        progressBar->setRange(0, 1000);
+        progressBar->setValue(int(std::min<qint64>(1000, received * 1000 / total)));
+        sizeLabel->setText(QStringLiteral("%1 of %2").arg(humanSize(received), humanSize(total)));
     } else {
-        prgProgress->setRange(0, 0); // size unknown: a busy bar
-        lblSize->setText(humanSize(received));
+        progressBar->setRange(0, 0); // size unknown: a busy bar
+        sizeLabel->setText(humanSize(received));
     }
 
     const qint64 spanMs = m_samples.last().first - m_samples.first().first;
     const qint64 spanBytes = m_samples.last().second - m_samples.first().second;
     if (spanMs < 500 || spanBytes <= 0) {
-        lblSpeed->setText(received > 0 ? QString() : QStringLiteral("Waiting for data ..."));
+        speedLabel->setText(received > 0 ? QString() : QStringLiteral("Waiting for data ..."));
         return;
     }
     const double perSecond = double(spanBytes) * 1000.0 / double(spanMs);
     QString speed = humanSize(qint64(perSecond)) + QStringLiteral("/s");
     if (total > 0 && total > received)
         speed += QStringLiteral(", %1 left").arg(humanDuration(qint64((total - received) / perSecond) + 1));
-    lblSpeed->setText(speed);
+    speedLabel->setText(speed);
 }
 
-void frmDownload::onFinished(bool ok)
+void DownloadDialog::onFinished(bool ok)
 {
     if (m_closing || m_job->state() == DownloadJob::State::Cancelled)
         return;
     if (ok) {
         setStage(Stage::Succeeded);
         showProgress(m_job->receivedBytes(), m_job->receivedBytes(), true);
-        prgProgress->setRange(0, 1000);
-        prgProgress->setValue(1000);
-        lblSpeed->clear();
-        lblStatus->setText(QStringLiteral("The download is complete."));
-        txtPath->setText(QDir::toNativeSeparators(m_job->targetPath()));
-        txtPath->setCursorPosition(0);
-        txtSha256->setText(QString::fromLatin1(m_job->sha256()));
-        txtSha256->setCursorPosition(0);
+        progressBar->setRange(0, 1000);
+        progressBar->setValue(1000);
+        speedLabel->clear();
+        statusLabel->setText(QStringLiteral("The download is complete."));
+        pathEdit->setText(QDir::toNativeSeparators(m_job->targetPath()));
+        pathEdit->setCursorPosition(0);
+        hashEdit->setText(QString::fromLatin1(m_job->sha256()));
+        hashEdit->setCursorPosition(0);
     } else {
         setStage(Stage::Failed);
-        lblStatus->setText(m_job->errorText());
-        lblSpeed->clear();
-        prgProgress->setRange(0, 1000);
-        prgProgress->setValue(0);
+        statusLabel->setText(m_job->errorText());
+        speedLabel->clear();
+        progressBar->setRange(0, 1000);
+        progressBar->setValue(0);
     }
     Q_EMIT downloadFinished(ok);
 }
 
-void frmDownload::setStage(Stage stage)
+void DownloadDialog::setStage(Stage stage)
 {
     m_stage = stage;
     const bool done = stage == Stage::Succeeded;
     const bool failed = stage == Stage::Failed;
     const bool running = !done && !failed;
-    cmdCancel->setVisible(running);
-    cmdClose->setVisible(!running);
-    cmdRetry->setVisible(failed);
-    cmdOpen->setVisible(done);
-    cmdOpenFolder->setVisible(done);
-    lblPathCaption->setVisible(done);
-    txtPath->setVisible(done);
-    lblShaCaption->setVisible(done);
-    txtSha256->setVisible(done);
+    cancelButton->setVisible(running);
+    closeButton->setVisible(!running);
+    retryButton->setVisible(failed);
+    openButton->setVisible(done);
+    openFolderButton->setVisible(done);
+    pathCaption->setVisible(done);
+    pathEdit->setVisible(done);
+    hashCaption->setVisible(done);
+    hashEdit->setVisible(done);
     const bool transfer = stage == Stage::Downloading || done;
-    prgProgress->setVisible(stage != Stage::Requesting && stage != Stage::Choosing);
-    lblFile->setVisible(transfer);
-    lblSize->setVisible(transfer);
-    lblSpeed->setVisible(stage == Stage::Downloading);
+    progressBar->setVisible(stage != Stage::Requesting && stage != Stage::Choosing);
+    fileLabel->setVisible(transfer);
+    sizeLabel->setVisible(transfer);
+    speedLabel->setVisible(stage == Stage::Downloading);
     if (stage == Stage::Requesting || stage == Stage::Choosing) {
-        lblFile->clear();
-        lblSize->clear();
-        lblSpeed->clear();
-        txtPath->clear();
-        txtSha256->clear();
+        fileLabel->clear();
+        sizeLabel->clear();
+        speedLabel->clear();
+        pathEdit->clear();
+        hashEdit->clear();
     }
-    (running ? cmdCancel : cmdClose)->setDefault(true);
+    (running ? cancelButton : closeButton)->setDefault(true);
 }
 
-void frmDownload::cancelAndClose()
+void DownloadDialog::cancelAndClose()
 {
     m_closing = true;
     m_job->cancel();
     close();
 }
 
-void frmDownload::closeEvent(QCloseEvent *event)
+void DownloadDialog::closeEvent(QCloseEvent *event)
 {
     // Closing the window is a cancel: nothing half-written stays behind.
     m_closing = true;
@@ -332,21 +332,21 @@ void frmDownload::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void frmDownload::openFile()
+void DownloadDialog::openFile()
 {
     const QString path = m_job->targetPath();
     if (!m_state.shell().openUrl(QUrl::fromLocalFile(path)))
         m_state.prompter().warn(QStringLiteral("%1 could not be opened.").arg(QDir::toNativeSeparators(path)));
 }
 
-void frmDownload::openFolder()
+void DownloadDialog::openFolder()
 {
     const QString folder = QFileInfo(m_job->targetPath()).absolutePath();
     if (!m_state.shell().openUrl(QUrl::fromLocalFile(folder)))
         m_state.prompter().warn(QStringLiteral("The folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
 }
 
-QString frmDownload::humanSize(qint64 bytes)
+QString DownloadDialog::humanSize(qint64 bytes)
 {
     if (bytes < 1024)
         return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
@@ -363,7 +363,7 @@ QString frmDownload::humanSize(qint64 bytes)
     return number + QLatin1Char(' ') + QLatin1String(units[unit]);
 }
 
-QString frmDownload::humanDuration(qint64 seconds)
+QString DownloadDialog::humanDuration(qint64 seconds)
 {
     if (seconds < 0)
         seconds = 0;

@@ -1,4 +1,4 @@
-#include "modFormINI.h"
+#include "FormSettings.h"
 
 #include "platform/Placement.h"
 #include "state/SettingsFile.h"
@@ -66,13 +66,13 @@ QList<ProfileWrite> formControlWrites(QWidget *window)
     return writes;
 }
 
-bool SaveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
+bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                       QString *error)
 {
     return engine.write(settingsPath, formControlWrites(window), error);
 }
 
-bool LoadFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath)
+bool loadFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath)
 {
     if (!QFileInfo(settingsPath).isFile())
         return false;

@@ -14,7 +14,7 @@ namespace fetchora {
 // The row of big captioned picture buttons along the top of a Fetchora window.
 // Buttons are addressed by the index addButton() returned; the window reacts to
 // buttonClicked(index) instead of wiring each button itself.
-class McToolBar : public QWidget
+class ToolBar : public QWidget
 {
     Q_OBJECT
 
@@ -27,7 +27,7 @@ public:
         FramedStyle = 2,   // plain colour with a dividing line along the bottom
     };
 
-    explicit McToolBar(QWidget *parent = nullptr);
+    explicit ToolBar(QWidget *parent = nullptr);
 
     // Adds a button at the right end and returns its index. With no icon the
     // button gets a generated one (a rounded square with the caption's first

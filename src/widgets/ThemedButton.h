@@ -13,13 +13,13 @@ namespace fetchora {
 // mouseMoved() lets a window update its hint line as the pointer travels over
 // its buttons; clicked() and the keyboard (Space, Enter when default) come from
 // QPushButton unchanged.
-class isButton : public QPushButton
+class ThemedButton : public QPushButton
 {
     Q_OBJECT
 
 public:
-    explicit isButton(QWidget *parent = nullptr);
-    explicit isButton(const QString &text, QWidget *parent = nullptr);
+    explicit ThemedButton(QWidget *parent = nullptr);
+    explicit ThemedButton(const QString &text, QWidget *parent = nullptr);
 
     // An invalid colour stands for "keep the default" for that slot, so a window
     // reading colours from a damaged settings file still gets a usable button.

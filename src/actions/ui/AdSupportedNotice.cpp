@@ -1,6 +1,6 @@
-#include "frmAdware.h"
+#include "AdSupportedNotice.h"
 
-#include "widgets/isButton.h"
+#include "widgets/ThemedButton.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,7 +16,7 @@ namespace {
 const QColor kDesignTitleColor(103, 103, 103);
 }
 
-QColor frmAdware::titleColor(const QString &themeName)
+QColor AdSupportedNotice::titleColor(const QString &themeName)
 {
     static const QList<QPair<QString, QColor>> table = {
         {QStringLiteral("Default"), QColor(103, 103, 103)}, {QStringLiteral("Dark"), QColor(66, 66, 66)},
@@ -31,7 +31,7 @@ QColor frmAdware::titleColor(const QString &themeName)
     return {};
 }
 
-frmAdware::frmAdware(const QString &themeName, QWidget *parent)
+AdSupportedNotice::AdSupportedNotice(const QString &themeName, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                           | Qt::WindowDoesNotAcceptFocus)
 {
@@ -40,41 +40,41 @@ frmAdware::frmAdware(const QString &themeName, QWidget *parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Fetchora"));
 
-    PicTitleBar = new QWidget(this);
-    PicTitleBar->setObjectName(QStringLiteral("PicTitleBar"));
-    PicTitleBar->setAutoFillBackground(true);
+    titleBar = new QWidget(this);
+    titleBar->setObjectName(QStringLiteral("PicTitleBar"));
+    titleBar->setAutoFillBackground(true);
     const QColor colour = titleColor(themeName);
-    QPalette palette = PicTitleBar->palette();
+    QPalette palette = titleBar->palette();
     palette.setColor(QPalette::Window, colour.isValid() ? colour : kDesignTitleColor);
     palette.setColor(QPalette::WindowText, Qt::white);
-    PicTitleBar->setPalette(palette);
-    PicTitleBar->setCursor(Qt::SizeAllCursor);
+    titleBar->setPalette(palette);
+    titleBar->setCursor(Qt::SizeAllCursor);
 
-    lblCaption = new QLabel(QStringLiteral("Fetchora"), PicTitleBar);
-    lblCaption->setObjectName(QStringLiteral("lblCaption"));
-    QFont bold = lblCaption->font();
+    captionLabel = new QLabel(QStringLiteral("Fetchora"), titleBar);
+    captionLabel->setObjectName(QStringLiteral("lblCaption"));
+    QFont bold = captionLabel->font();
     bold.setBold(true);
-    lblCaption->setFont(bold);
-    auto *titleLayout = new QHBoxLayout(PicTitleBar);
+    captionLabel->setFont(bold);
+    auto *titleLayout = new QHBoxLayout(titleBar);
     titleLayout->setContentsMargins(8, 4, 8, 4);
-    titleLayout->addWidget(lblCaption);
+    titleLayout->addWidget(captionLabel);
 
-    ImgAdware = new QLabel(this);
-    ImgAdware->setObjectName(QStringLiteral("ImgAdware"));
-    ImgAdware->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
-    Label1 = new QLabel(QStringLiteral("Please pay attention while installing this Ad-supported application!"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-    cmdDownload = new isButton(QStringLiteral("I know the Risk!"), this);
-    cmdDownload->setObjectName(QStringLiteral("cmdDownload"));
-    connect(cmdDownload, &isButton::clicked, this, &QWidget::close);
+    warningImage = new QLabel(this);
+    warningImage->setObjectName(QStringLiteral("ImgAdware"));
+    warningImage->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
+    messageLabel = new QLabel(QStringLiteral("Please pay attention while installing this Ad-supported application!"), this);
+    messageLabel->setObjectName(QStringLiteral("Label1"));
+    messageLabel->setWordWrap(true);
+    acknowledgeButton = new ThemedButton(QStringLiteral("I know the Risk!"), this);
+    acknowledgeButton->setObjectName(QStringLiteral("cmdDownload"));
+    connect(acknowledgeButton, &ThemedButton::clicked, this, &QWidget::close);
 
     auto *body = new QHBoxLayout;
-    body->addWidget(ImgAdware, 0, Qt::AlignTop);
-    body->addWidget(Label1, 1);
+    body->addWidget(warningImage, 0, Qt::AlignTop);
+    body->addWidget(messageLabel, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdDownload);
+    buttons->addWidget(acknowledgeButton);
     auto *content = new QVBoxLayout;
     content->setContentsMargins(10, 8, 10, 10);
     content->addLayout(body);
@@ -82,17 +82,17 @@ frmAdware::frmAdware(const QString &themeName, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->setSpacing(0);
-    layout->addWidget(PicTitleBar);
+    layout->addWidget(titleBar);
     layout->addLayout(content);
     setFixedWidth(340);
 
-    PicTitleBar->installEventFilter(this);
-    lblCaption->installEventFilter(this);
+    titleBar->installEventFilter(this);
+    captionLabel->installEventFilter(this);
     adjustSize();
     placeInCorner();
 }
 
-void frmAdware::placeInCorner()
+void AdSupportedNotice::placeInCorner()
 {
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -103,16 +103,16 @@ void frmAdware::placeInCorner()
     move(area.right() + 1 - outer.width(), area.bottom() + 1 - outer.height());
 }
 
-void frmAdware::showFor(const QString &caption)
+void AdSupportedNotice::showFor(const QString &caption)
 {
-    lblCaption->setText(caption);
+    captionLabel->setText(caption);
     if (!isVisible())
         show();
 }
 
-bool frmAdware::eventFilter(QObject *watched, QEvent *event)
+bool AdSupportedNotice::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != PicTitleBar && watched != lblCaption)
+    if (watched != titleBar && watched != captionLabel)
         return QWidget::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
