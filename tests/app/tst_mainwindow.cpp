@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -109,12 +110,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("versionFile");
         QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("said"); // and the update windows asked for
-        QTest::newRow("no version file, yes") << false << true << "ask 1";
-        QTest::newRow("no version file, no") << false << false << "ask 0";
-        QTest::newRow("version file") << true << true << " 0";
-        // What went wrong while starting is told first: here a blacklist that cannot be read.
-        QTest::newRow("unreadable blacklist") << false << true << "warn, ask 1";
+        // What was said, the update windows asked for, the catalogue version in the status bar.
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no version file, yes") << false << true << "ask 1 Unknown";
+        QTest::newRow("no version file, no") << false << false << "ask 0 Unknown";
+        QTest::newRow("version file") << true << true << " 0 1";
+        // What went wrong while starting is told first: here a signature list that cannot be read.
+        QTest::newRow("unreadable list") << false << true << "warn, ask 1 Unknown";
     }
 
     void updateQuestionAtStart()
@@ -124,13 +126,12 @@ private Q_SLOTS:
         QFETCH(QString, said);
         QVERIFY(versionFile || QFile::remove(dataFile("FOVersion.ini")));
         // A folder in a list file's place cannot be read.
-        const QString blacklist = dataFile("FOBlacklist.def");
-        QVERIFY(!said.startsWith("warn") || (QFile::remove(blacklist) && QDir().mkpath(blacklist)));
+        QVERIFY(!said.startsWith("warn") || QDir().mkpath(dataFile("FOSignatures.ddl")));
         QVERIFY(start());
         app->prompter.answers = {answer};
         QSignalSpy update(&w(), &MainWindow::updateWindowRequested);
         w().afterShown();
-        QCOMPARE(outcome() + ' ' + QString::number(update.count()), said);
+        QCOMPARE(outcome() + ' ' + QString::number(update.count()) + ' ' + app->panel().section(' ', -1), said);
     }
 
     void choicesSurviveReloadAndRestart()
@@ -150,7 +151,7 @@ private Q_SLOTS:
         w().reload();
         QCOMPARE(app->items("lstCat") + app->items("lstApps") + app->items("lstBlacklist"),
                  QStringList({"Browsers", "Cleaners", "Games", "New", "Defraggler", "new-host"}));
-        QCOMPARE(shown(), "6 1 1 -1 3");
+        QCOMPARE(shown() + ' ' + app->child<QLabel>("lblCountApps")->text(), "6 1 1 -1 3 2");
         // The old selection's link went with the entry list.
         QVERIFY(app->state.currentLink().isEmpty() && app->panel().endsWith("Signature Version: 2"));
 
@@ -174,7 +175,7 @@ private Q_SLOTS:
         // Something showed the Apps download button on Home: the toolbar's Home hides it all the same.
         app->button("cmdDownload")->setVisible(true);
         QTest::mouseClick(w().toolBar->button(0), Qt::LeftButton);
-        QVERIFY(w().tabs->currentIndex() == MainWindow::TabHome && !app->button("cmdDownload")->isVisibleTo(&w()));
+        QVERIFY(w().tabs->currentIndex() == MainWindow::TabHome && app->button("cmdDownload")->isHidden());
         // The Starter Kit is the category of exactly that name, case aside, not one that starts with it.
         w().specialPage->tabs->setCurrentIndex(MainWindow::TabInstalledApps);
         QTest::mouseClick(app->button("cmdWinStarterKit"), Qt::LeftButton);
@@ -262,18 +263,21 @@ private Q_SLOTS:
         QCOMPARE(m_page->entries->currentText() + ' ' + chosen() + ' ' + QString::number(picked.count()),
                  "NoLink https://example.org/abc/firebird.exe 010 4");
 
-        // Pointing at a download button names the entry in the search box, not in the status bar.
-        QVERIFY(pick("Firefox"));
-        hover(m_page->download);
-        QTRY_COMPARE(m_page->search->text(), "Firefox");
-        // A hint covers the link in the status bar; the actions still use the link.
-        QVERIFY(showTab(w(), MainWindow::TabHome));
+        // Pointing at an action button names the chosen entry in the search box, not in the status bar.
+        hover(m_page->fromPage);
+        QTRY_COMPARE(m_page->search->text() + ' ' + chosen(), "NoLink https://example.org/abc/firebird.exe 010");
+        // Home shows the version line, then a hint over it; the hint stays on the Apps page, and
+        // the actions still use the link.
+        QVERIFY(pick("Firefox") && showTab(w(), MainWindow::TabHome) && app->panel().endsWith("Version: 1"));
         hover(app->button("cmdGetApps"));
-        QTRY_VERIFY(app->panel() != fox);
+        QTRY_VERIFY(!app->panel().endsWith("Version: 1"));
+        const QString hint = app->panel();
         app->action("mnuDownload")->trigger();
         app->action("mnuDownloadFromPage")->trigger();
-        QCOMPARE(outcome(), "downloaded " + fox + ", opened " + fox);
-        QVERIFY(showTab(w(), MainWindow::TabApps) && app->panel() != fox);
+        app->action("mnuURLtoClipboard")->trigger();
+        QCOMPARE(outcome() + ' ' + QGuiApplication::clipboard()->text(),
+                 "downloaded " + fox + ", opened " + fox + ' ' + fox);
+        QVERIFY(showTab(w(), MainWindow::TabApps) && app->panel() == hint && hint != fox);
         // A click on the chosen entry shows its link again.
         QVERIFY(pick("Firefox"));
         QCOMPARE(chosen(), fox + " 111");
@@ -305,7 +309,7 @@ private Q_SLOTS:
         QCOMPARE(notices(), QStringList{"Fetchora - CCleaner Slim"});
     }
 
-    void commandEntriesRunInsteadOfDownloading()
+    void commandEntriesRunAndFailedLaunchesAreTold()
     {
         QVERIFY(go(Database::Special, "Commands") && pick("Write cmd"));
         ThemedButton *run = app->button("cmdRunApp");
@@ -315,10 +319,12 @@ private Q_SLOTS:
         w().optionsPage->doubleClickCheck->setChecked(true);
         QVERIFY(doubleClickRow(m_page->entries, "Touch cmd"));
         QTRY_VERIFY(QFile::exists(besideData("from-double")));
-        // A command that cannot start is reported.
+        // A command that cannot start is reported, and so is a list file that cannot be opened for editing.
         QVERIFY(pick("Broken cmd"));
         QTest::mouseClick(run, Qt::LeftButton);
-        QCOMPARE(outcome(), "warn");
+        app->shell.result = false;
+        app->action("mnuEditBlacklist")->trigger();
+        QCOMPARE(outcome(), "warn, warn, opened " + QUrl::fromLocalFile(dataFile("FOBlacklist.def")).toString());
     }
 
     void searchBox()
@@ -339,6 +345,9 @@ private Q_SLOTS:
             found << m_page->entries->currentText() + " @" + QString::number(m_page->search->cursorPosition());
         }
         QCOMPARE(found.join(", "), "Firefox @0, Firefox @0, Firebird @0, Firebird @4, Firefox @0");
+        // Another page puts the placeholder back.
+        QVERIFY(showTab(w(), MainWindow::TabHome) && showTab(w(), MainWindow::TabApps));
+        QCOMPARE(m_page->search->text(), "Search ...");
     }
 };
 
