@@ -110,6 +110,11 @@ BrowseController::BrowseController(AppState &state, MainWindow &window)
     wireProtectionLists();
 }
 
+BrowseController::~BrowseController()
+{
+    delete m_adware.data();
+}
+
 BrowseController::Page *BrowseController::pageOf(Database db)
 {
     for (Page &p : m_pages) {
@@ -198,10 +203,9 @@ void BrowseController::wirePage(Page &p)
     if (db == Database::Install)
         return; // its entries belong to the install manager
 
-    connect(page->entries, &ListBox::currentRowChanged, this, [this, db](int row) {
-        if (row >= 0)
-            entrySelected(*pageOf(db));
-    });
+    // A click on the entry already chosen runs the selection again: it shows
+    // the link over a hint and brings back a closed ad-supported notice.
+    connect(page->entries, &ListBox::rowChosen, this, [this, db] { entrySelected(*pageOf(db)); });
     connect(page->entries, &ListBox::doubleClicked, this, [this, db] { entryDoubleClicked(*pageOf(db)); });
     connect(page->entries, &ListBox::mousePressed, this,
             [this, db](Qt::MouseButton button, const QPoint &at) { entryPressed(*pageOf(db), button, at); });
@@ -254,6 +258,7 @@ void BrowseController::entrySelected(Page &p)
             p.fromPage->setEnabled(true);
             showLink(link);
         }
+        Q_EMIT entryChosen(p.db, name);
         return;
     }
 
@@ -268,6 +273,9 @@ void BrowseController::entrySelected(Page &p)
     }
     switch (selection.warning) {
     case EntrySelection::Warning::Show:
+        // A notice the user closed is deleting itself; a new one takes its place.
+        if (m_adware && m_adware->isHidden())
+            m_adware = nullptr;
         if (!m_adware)
             m_adware = new AdSupportedNotice(m_window.optionsPage->themeCombo->currentText());
         m_adware->showFor(selection.warningCaption);
@@ -281,6 +289,7 @@ void BrowseController::entrySelected(Page &p)
     }
     if (p.db == Database::Special)
         applyCommandEntryState(isCommandEntry(name) && m_window.specialPage->tabs->currentIndex() == 0);
+    Q_EMIT entryChosen(p.db, name);
 }
 
 void BrowseController::applyCommandEntryState(bool command)

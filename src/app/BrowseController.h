@@ -26,6 +26,8 @@ class BrowseController : public QObject
     Q_OBJECT
 public:
     BrowseController(AppState &state, MainWindow &window);
+    // The ad-supported notice is a window of its own; it goes with the main window.
+    ~BrowseController() override;
 
     // The context menu of a database's entry list and of its category list.
     QMenu *entryMenu(Database db) const;
@@ -47,6 +49,10 @@ public:
     // Special command entries are run, not downloaded: their download items
     // follow the selection.
     void applyCommandEntryState(bool command);
+
+Q_SIGNALS:
+    // An entry of a database was chosen (clicked, found or moved to), once per choice.
+    void entryChosen(fetchora::Database db, const QString &name);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

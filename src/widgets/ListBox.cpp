@@ -16,8 +16,14 @@ ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new QStringListMo
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current, const QModelIndex &previous) {
-                if (current.row() != previous.row() || current.isValid() != previous.isValid())
-                    Q_EMIT currentRowChanged(current.isValid() ? current.row() : -1);
+                if (current.row() == previous.row() && current.isValid() == previous.isValid())
+                    return;
+                const int row = current.isValid() ? current.row() : -1;
+                Q_EMIT currentRowChanged(row);
+                if (row >= 0) {
+                    m_chosenByPress = m_pressing;
+                    Q_EMIT rowChosen(row);
+                }
             });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &ListBox::rowsChanged);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &ListBox::rowsChanged);
@@ -131,7 +137,15 @@ void ListBox::setSorted(bool sorted)
 
 void ListBox::mousePressEvent(QMouseEvent *event)
 {
+    m_pressing = true;
+    m_chosenByPress = false;
     QListView::mousePressEvent(event);
+    m_pressing = false;
+    // A click on the line that already was current changes nothing in the
+    // view, but the user chose it all the same.
+    const int row = indexAt(event->position().toPoint()).row();
+    if (event->button() == Qt::LeftButton && !m_chosenByPress && row >= 0 && row == currentRow())
+        Q_EMIT rowChosen(row);
     Q_EMIT mousePressed(event->button(), event->globalPosition().toPoint());
 }
 

@@ -40,6 +40,10 @@ public:
 
 Q_SIGNALS:
     void currentRowChanged(int row);
+    // The user chose a line: a click on it, also on the line already current,
+    // or a move of the current line by the keyboard or the program. A click
+    // that makes a line current chooses it once.
+    void rowChosen(int row);
     void countChanged(int count);
     // After a mouse button went down on the list (the line under it is current by then).
     void mousePressed(Qt::MouseButton button, const QPoint &globalPos);
@@ -53,6 +57,8 @@ private:
     QStringListModel *m_model;
     bool m_sorted = false;
     int m_lastCount = 0;
+    bool m_pressing = false;
+    bool m_chosenByPress = false;
 };
 
 } // namespace fetchora

@@ -3,9 +3,6 @@
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QStringList>
 #include <QUrl>
 
@@ -17,9 +14,7 @@ class ScriptedPrompter : public Prompter
 public:
     struct Message
     {
-        QString kind; // "inform", "warn", "critical", "ask"
-        QString text;
-        QString title; // questions only
+        QString kind, text, title; // kind "inform", "warn", "critical" or "ask"; a title for questions only
     };
     QList<Message> messages;
     QList<bool> answers; // consumed by askYesNo, front first; No when empty
@@ -40,11 +35,7 @@ class RecordingShell : public Shell
 public:
     QList<QUrl> opened;
     bool result = true;
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return result;
-    }
+    bool openUrl(const QUrl &url) override { opened.append(url); return result; }
 };
 
 // Writes bytes to a file, creating folders; fails the calling test on error.

@@ -1,14 +1,11 @@
 #include "WindowFixture.h"
 
 #include "app/pages/SpecialPage.h"
-#include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QTabWidget>
 #include <QTest>
-
-#include <optional>
 
 namespace fetchora::test {
 
@@ -34,20 +31,6 @@ AppRun::AppRun(const QString &dataDir, ShellKind kind)
       window(state)
 {
     state.setDirectDownloadHandler([this](const QString &link) { downloads.append(link); });
-}
-
-QString AppRun::panel() const { return window.statusBar->panelText(0); }
-
-QStringList AppRun::items(const char *name) const
-{
-    const ListBox *l = list(name);
-    return l ? l->items() : QStringList{QStringLiteral("<no %1>").arg(QLatin1String(name))};
-}
-
-int AppRun::row(const char *name) const
-{
-    const ListBox *l = list(name);
-    return l ? l->currentRow() : -2;
 }
 
 bool WindowFixture::setUpFolder()
@@ -80,21 +63,14 @@ AppRun *WindowFixture::start(bool show, AppRun::ShellKind shell, const QString &
     app.reset();
     app = std::make_unique<AppRun>(dir.isEmpty() ? dataDir : dir, shell);
     app->window.startUp();
-    if (show) {
+    if (show)
         app->window.show();
-        if (!QTest::qWaitForWindowExposed(&app->window))
-            return nullptr;
-        // Let the placement settle (the outer size is fixed up once shown).
-        QTest::qWait(20);
-    }
-    return app.get();
+    return !show || QTest::qWaitForWindowExposed(&app->window) ? app.get() : nullptr;
 }
 
 bool WindowFixture::closeApp()
 {
-    if (!app)
-        return false;
-    const bool closed = app->window.close();
+    const bool closed = app && app->window.close();
     QCoreApplication::processEvents();
     return closed;
 }
@@ -116,54 +92,19 @@ bool showTab(MainWindow &w, int tab, int inner)
     return w.tabs->currentIndex() == tab && (inner < 0 || w.specialPage->tabs->currentIndex() == inner);
 }
 
-int rowOf(const ListBox *list, const QString &text)
+bool pressRow(ListBox *list, const QString &text, Qt::MouseButton button, bool doubleClick)
 {
-    for (int i = 0; list && i < list->count(); ++i) {
-        if (list->text(i) == text)
-            return i;
-    }
-    return -1;
-}
-
-namespace {
-// Where to press on a listed line; null when it is not listed or not on screen.
-std::optional<QPoint> lineSpot(ListBox *list, int row, bool scroll)
-{
+    const int row = rowOf(list, text);
     if (!list || !list->isVisible() || row < 0)
-        return std::nullopt;
-    if (scroll)
-        list->scrollTo(list->model()->index(row, 0));
+        return false;
+    list->scrollTo(list->model()->index(row, 0));
     const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
     if (!list->viewport()->rect().contains(at))
-        return std::nullopt;
-    return at;
-}
-} // namespace
-
-bool clickRow(ListBox *list, const QString &text, Qt::MouseButton button)
-{
-    const int row = rowOf(list, text);
-    const auto at = lineSpot(list, row, true);
-    if (!at)
         return false;
-    QTest::mouseClick(list->viewport(), button, {}, *at);
+    QTest::mouseClick(list->viewport(), button, {}, at);
+    if (doubleClick)
+        QTest::mouseDClick(list->viewport(), button, {}, at);
     return list->currentRow() == row;
-}
-
-bool doubleClickRow(ListBox *list, const QString &text)
-{
-    const int row = rowOf(list, text);
-    const auto at = lineSpot(list, row, false);
-    if (!at)
-        return false;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, *at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, *at);
-    return list->currentRow() == row;
-}
-
-void hover(QWidget *widget, const QPoint &offset)
-{
-    QTest::mouseMove(widget, widget->rect().center() + offset);
 }
 
 void closePopups()

@@ -7,17 +7,15 @@
 #include "platform/ui/DesktopShell.h"
 #include "state/AppState.h"
 #include "widgets/ListBox.h"
+#include "widgets/StatusBar.h"
 #include "widgets/ThemedButton.h"
 
 #include <QAction>
 #include <QDir>
-#include <QObject>
-#include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
-#include <initializer_list>
 #include <memory>
-#include <utility>
 
 namespace fetchora::test {
 
@@ -55,10 +53,13 @@ struct AppRun
     ListBox *list(const char *name) const { return child<ListBox>(name); }
     ThemedButton *button(const char *name) const { return child<ThemedButton>(name); }
     QAction *action(const char *name) const { return child<QAction>(name); }
-    // The lines of a list, "<no NAME>" when the window has no such list.
-    QStringList items(const char *list) const;
-    int row(const char *list) const; // current row; -2 when there is no such list
-    QString panel() const;           // the status bar's text
+    // The lines of a list, and its current row (-2 when the window has no such list).
+    QStringList items(const char *name) const
+    {
+        return list(name) ? list(name)->items() : QStringList{QStringLiteral("<none>")};
+    }
+    int row(const char *name) const { return list(name) ? list(name)->currentRow() : -2; }
+    QString panel() const { return window.statusBar->panelText(0); } // the status bar's text
 };
 
 // A temporary Data folder and the program started on it, one at a time.
@@ -77,8 +78,8 @@ public:
     bool put(std::initializer_list<std::pair<const char *, QByteArray>> files);
 
     // Ends the running program, then fills a new window from `dir` (the Data
-    // folder when empty) and, with `show`, waits until it is on screen and
-    // its placement has settled; nullptr when it never appears.
+    // folder when empty) and, with `show`, waits until it is on screen; null
+    // when it never appears.
     AppRun *start(bool show = true, AppRun::ShellKind shell = AppRun::Recording, const QString &dir = {});
     // Closes the main window as the user does; whether it agreed to close.
     bool closeApp();
@@ -96,16 +97,24 @@ QByteArray crlf(std::initializer_list<const char *> lines);
 // when `inner` >= 0); false when the window did not follow.
 bool showTab(MainWindow &window, int tab, int inner = -1);
 
-int rowOf(const ListBox *list, const QString &text); // -1 when not listed
+// -1 when not listed.
+inline int rowOf(const ListBox *list, const QString &text) { return list ? int(list->items().indexOf(text)) : -1; }
 // Presses the mouse on a line the way a user does, scrolled into view; false
 // when the line is not listed or not on screen, or did not become current.
-bool clickRow(ListBox *list, const QString &text, Qt::MouseButton button = Qt::LeftButton);
-// A double click as the window system delivers it: a click, then the second
-// press arriving as a double click.
-bool doubleClickRow(ListBox *list, const QString &text);
+// A double click comes as the window system delivers it: a click, then the
+// second press arriving as a double click.
+bool pressRow(ListBox *list, const QString &text, Qt::MouseButton button, bool doubleClick);
+inline bool clickRow(ListBox *list, const QString &text, Qt::MouseButton button = Qt::LeftButton)
+{
+    return pressRow(list, text, button, false);
+}
+inline bool doubleClickRow(ListBox *list, const QString &text) { return pressRow(list, text, Qt::LeftButton, true); }
 
 // Moves the pointer over the middle of a widget, `offset` away from it.
-void hover(QWidget *widget, const QPoint &offset = {});
+inline void hover(QWidget *widget, const QPoint &offset = {})
+{
+    QTest::mouseMove(widget, widget->rect().center() + offset);
+}
 void closePopups();
 
 } // namespace fetchora::test

@@ -88,7 +88,9 @@ CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CatalogueP
     count(categories, countCategories);
     count(entries, countEntries);
 
-    connect(categories, &ListBox::currentRowChanged, this, &CataloguePage::onCategorySelected);
+    // Every choice of a category lists it afresh, also a click on the one
+    // already chosen: the file may have changed since.
+    connect(categories, &ListBox::rowChosen, this, &CataloguePage::onCategorySelected);
 }
 
 void CataloguePage::setCategories(const QStringList &names)
