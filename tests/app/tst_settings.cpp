@@ -66,9 +66,9 @@ private Q_SLOTS:
         w.unnamed->setText("never stored");
         w.other->setText("the other window's");
         QVERIFY(saveFormControls(&w, m_engine, m_file));
+        QVERIFY(!saveFormControls(&w, m_engine, m_dir.filePath("no such folder/Fetchora.ini")));
         const QByteArray bytes = test::readFile(m_file);
-        QVERIFY2(bytes.contains("txtNotes=first line~|~second line\r\nchkTri=2\r\nOptA=0\r\nOptB=1\r\n"),
-                 bytes.constData());
+        QVERIFY(bytes.contains("txtNotes=first line~|~second line\r\nchkTri=2\r\nOptA=0\r\nOptB=1\r\n"));
         // Lists are restored only; unnamed controls and other windows' are not stored.
         for (const char *text : {"lstItems", "never stored", "txtLog", "other window"})
             QVERIFY2(!bytes.contains(text), text);
