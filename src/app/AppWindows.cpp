@@ -60,9 +60,11 @@ void AppWindows::mirrorSwitched(const QString &base, const QString &activated, c
 {
     m_main.optionsPage->updateAddressEdit->setText(base);
     m_state.prompter().inform(activated + QStringLiteral("\r\nFetchora will Restart Now!"));
-    // An update window open from before belongs to the old mirror.
-    if (m_update)
-        m_update->close();
+    // An update window open from before belongs to the old mirror: it closes
+    // (and goes, being deleted on close) and a fresh one opens below. Forgetting
+    // it at once keeps the closing window from being found and shown again.
+    if (m_update && m_update->close())
+        m_update.clear();
     m_main.reload();
     m_main.tabs->setCurrentIndex(MainWindow::TabOptions);
     m_state.prompter().inform(followUp);

@@ -19,14 +19,15 @@ namespace fetchora {
 namespace {
 
 // Qt's own helper widgets carry "qt_" names; unnamed widgets have nothing to
-// be stored under.
+// be stored under. Windows opened from this one (the update window, a download
+// dialog) are its children too, but their controls belong to their own section.
 QList<QWidget *> storableControls(QWidget *window)
 {
     QList<QWidget *> out;
     const auto children = window->findChildren<QWidget *>();
     for (QWidget *w : children) {
         const QString name = w->objectName();
-        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) && w->window() == window)
             out.append(w);
     }
     return out;

@@ -13,6 +13,8 @@ namespace fetchora {
 // objectName, one key per control objectName, in the order the controls were
 // created: line and plain-text edits (text), check boxes and radio buttons
 // (0, 1 or 2), combo boxes (selected index); list widgets are restored only.
+// Only the window's own controls count: a window parented to it (the update
+// window, a dialog) is saved by itself, under its own name.
 
 // The changes SaveFormControls would write, for callers that add their own keys
 // and write everything at once.

@@ -10,18 +10,6 @@ QString internationalMirror() { return QLatin1String(urls::MirrorInternational);
 QString germanMirror() { return QLatin1String(urls::MirrorGerman); }
 QString frenchMirror() { return QLatin1String(urls::MirrorFrench); }
 
-bool isTrustedMirror(const QString &base)
-{
-    return base == internationalMirror() || base == germanMirror() || base == frenchMirror();
-}
-
-QUrl versionFileUrl(const QString &base)
-{
-    if (!isTrustedMirror(base))
-        return {};
-    return QUrl(base + QStringLiteral("FOVersion.ini"));
-}
-
 bool isBareFileName(const QString &name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
 namespace fetchora {
 
@@ -10,10 +9,6 @@ namespace fetchora {
 QString internationalMirror();
 QString germanMirror();
 QString frenchMirror();
-bool isTrustedMirror(const QString &base);
-
-// Base address + "FOVersion.ini" for a trusted mirror, empty otherwise.
-QUrl versionFileUrl(const QString &base);
 
 // A file of the signature list as it may be fetched: a bare file name only, so
 // that a mirror cannot make the program write outside its Data folder.

@@ -154,7 +154,6 @@ private Q_SLOTS:
     {
         const QString data = test::bundledDataDir();
         QVERIFY2(QFileInfo(data).isDir(), qPrintable(data));
-        QVERIFY(!QFileInfo::exists(data + "/FOVersion.ini"));
         ProfileEngine engine;
         Catalogue catalogue(engine, data);
         catalogue.loadCategories();

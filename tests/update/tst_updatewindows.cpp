@@ -3,268 +3,121 @@
 #include "WindowFixture.h"
 #include "app/AppWindows.h"
 #include "app/pages/CataloguePage.h"
-#include "app/pages/HomePage.h"
 #include "app/pages/OptionsPage.h"
 #include "update/UpdateSource.h"
 #include "update/ui/MirrorWindow.h"
 #include "update/ui/UpdateWindow.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
-#include <QUrlQuery>
 
 using namespace fetchora;
 
-namespace {
-
-const QString kTrusted = "Your Updates are downloaded from a trusted Source.";
-const QString kUnknown = "This Update Source is unknown. Update feature has been disabled.";
-
-// The server's side: a mirror folder with a version file and the catalogue.
-void serveMirror(test::HttpTestServer &server, const QByteArray &signatureVersion,
-                 const QByteArray &programVersion = "1.0.0")
-{
-    server.serveBytes("/m/FOVersion.ini", "[Fetchora]\r\nVersion=" + programVersion
-                                              + "\r\nChangelog=New things\r\nNews=All good\r\n"
-                                                "[Signature]\r\nVersion=" + signatureVersion
-                                              + "\r\nChangelog=More apps\r\nNews=Nothing new\r\n");
-    server.serveBytes("/m/FOApps.def", "[New]\r\nB=https://b/1\r\n[Newer]\r\n");
-    server.serveBytes("/m/FOBlacklist.def", "new\r\n");
-}
-
-} // namespace
-
-// A main window on a temporary catalogue, with the update windows wired as in
-// the program.
+// The main window on a temporary catalogue, the update and mirror windows wired
+// as in the program, and a mirror folder on the loopback server.
 class TestUpdateWindows : public QObject, public test::WindowFixture
 {
     Q_OBJECT
 
     QNetworkAccessManager m_network;
     std::unique_ptr<AppWindows> m_windows;
-    std::unique_ptr<test::HttpTestServer> m_server;
+    test::HttpTestServer m_server;
 
-    bool startProgram(const QByteArray &localVersion = "[Signature]\r\nVersion=2013.03.01\r\n")
+    bool startProgram()
     {
         if (!setUpFolder()
             || !put({{"FOApps.def", "[Old]\r\nA=https://a/1\r\n"},
-                     {"FOSignatures.ddl", "FOApps.def\r\nFOBlacklist.def\r\n"},
-                     {"FOBlacklist.def", "old\r\n"}})
-            || (!localVersion.isEmpty() && !put("FOVersion.ini", localVersion)) || !start())
+                     {"FOSignatures.ddl", "FOApps.def"},
+                     {"FOVersion.ini", "[Signature]\r\nVersion=2013.03.01\r\n"}})
+            || !start())
             return false;
         m_windows = std::make_unique<AppWindows>(app->state, app->window, m_network);
         return true;
     }
-
-    QLineEdit *server() const { return app->window.optionsPage->updateAddressEdit; }
-    QStringList log() const { return m_windows->updateWindow()->logView->toPlainText().split('\n'); }
-
-    // The update window pointed at the test server's mirror, trusted as the
-    // real ones are.
-    UpdateWindow *updateWindowOnTestMirror()
-    {
-        const QString base = m_server->url("/m/").toString();
-        server()->setText(base);
-        UpdateWindow *w = m_windows->showUpdateWindow();
-        w->setTrustedMirrors({base});
-        return w;
-    }
+    QLineEdit *address() const { return app->window.optionsPage->updateAddressEdit; }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_server = std::make_unique<test::HttpTestServer>();
-        QVERIFY(m_server->listen());
-    }
-
+    void initTestCase() { QVERIFY(m_server.listen()); }
     void cleanup()
     {
         m_windows.reset();
         tearDown();
-        m_server.reset();
     }
 
-    void trustMarkFollowsTheAddress()
+    void checksThenRestart()
     {
         QVERIFY(startProgram());
-        server()->setText(internationalMirror());
+        m_server.serveBytes("/FOVersion.ini",
+                            "[Fetchora]\r\nVersion=99\r\n[Signature]\r\nVersion=2013.03.08\r\n");
+        m_server.serveBytes("/FOApps.def", "[New]\r\nB=https://b/1\r\n[Newer]\r\n");
+        address()->setText(m_server.url("/").toString());
         UpdateWindow *w = m_windows->showUpdateWindow();
-        QVERIFY(w->trustedImage->isVisibleTo(w));
-        QVERIFY(!w->untrustedImage->isVisibleTo(w));
-        QCOMPARE(w->sourceLabel->text(), kTrusted);
-        QVERIFY(w->updateCatalogueButton->isEnabled());
+        w->setTrustedMirrors({address()->text()}); // as the built-in mirrors are
+        app->prompter.answers = {true};
+        QTest::mouseClick(w->checkProgramButton, Qt::LeftButton);
+        QCOMPARE(app->downloads.size(), 1); // the setup, to the download dialog
+        for (ThemedButton *b : {w->changelogButton, w->facebookButton, w->twitterButton})
+            QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(app->shell.opened.mid(0, 2), QList<QUrl>({QUrl(urls::Changelog), QUrl(urls::FacebookPage)}));
+        // A tweet that carries the web site, encoded, as its one query value.
+        QCOMPARE(app->shell.opened[2].toString(QUrl::FullyEncoded),
+                 QString(urls::TwitterTweet) + QUrl::toPercentEncoding(urls::WebSite));
 
-        // Without its last "/" the address is some other folder.
-        server()->setText(internationalMirror().chopped(1));
-        QCOMPARE(w->sourceLabel->text(), kUnknown);
-        QVERIFY(w->untrustedImage->isVisibleTo(w));
-        QVERIFY(!w->updateCatalogueButton->isEnabled());
-        QVERIFY(w->checkProgramButton->isEnabled());
-        // Back to a trusted address: marked trusted, the button stays off until a fresh start.
-        server()->setText(germanMirror());
-        QVERIFY(w->trustedImage->isVisibleTo(w));
-        QVERIFY(!w->updateCatalogueButton->isEnabled());
-        w->reset();
-        QVERIFY(w->updateCatalogueButton->isEnabled());
-        QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.01");
-        QCOMPARE(w->programVersionLabel->text(), QString("%1.%2.%3")
-                                                    .arg(FETCHORA_VERSION_MAJOR)
-                                                    .arg(FETCHORA_VERSION_MINOR)
-                                                    .arg(FETCHORA_VERSION_PATCH));
-    }
-
-    void catalogueUpdateThenRestartShowsTheNewCatalogue()
-    {
-        serveMirror(*m_server, "2013.03.08");
-        QVERIFY(startProgram());
-        UpdateWindow *w = updateWindowOnTestMirror();
-        w->runDefinitionUpdate();
-
-        QVERIFY(log().contains("FOApps.def Updated successfully."));
-        QVERIFY(log().contains("Please Restart Fetchora."));
-        QCOMPARE(w->windowTitle(), "Fetchora - Update");
-        QVERIFY(w->restartButton->isVisibleTo(w));
-        QVERIFY(!w->updateCatalogueButton->isVisibleTo(w));
-        QVERIFY(!w->checkProgramButton->isVisibleTo(w));
-        QCOMPARE(test::readFile(dataFile("FOBlacklist.def")), QByteArray("new\r\n"));
-        // The main window still shows the old catalogue until the restart.
-        QCOMPARE(app->window.appsPage->categories->items(), QStringList({"Old"}));
-
+        QTest::mouseClick(w->updateCatalogueButton, Qt::LeftButton);
+        QVERIFY(w->restartButton->isVisibleTo(w) && !w->updateCatalogueButton->isVisibleTo(w));
         QTest::mouseClick(w->restartButton, Qt::LeftButton);
         QCOMPARE(app->window.appsPage->categories->items(), QStringList({"New", "Newer"}));
-        QCOMPARE(app->state.lists().blacklist, QStringList({"new"}));
         QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.08");
-        QVERIFY(w->changelogButton->isVisibleTo(w));
-        QVERIFY(!w->restartButton->isVisibleTo(w));
     }
 
-    void newerProgramOffersTheSetupAndTheChangelog()
+    void switchingMirrorsOpensAFreshUpdateWindow_data()
     {
-        serveMirror(*m_server, "2013.03.01", "99.0.0");
+        QTest::addColumn<QString>("mirror"); // a button, or the custom address typed
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("base");
+        // clang-format off
+        QTest::newRow("German") << "cmdGermanMirror" << "German" << germanMirror();
+        QTest::newRow("custom") << "txtCustomMirror" << "Custom" << "https://mirror.example.net/";
+        // clang-format on
+    }
+
+    void switchingMirrorsOpensAFreshUpdateWindow()
+    {
+        QFETCH(QString, mirror);
+        QFETCH(QString, name);
+        QFETCH(QString, base);
         QVERIFY(startProgram());
-        UpdateWindow *w = updateWindowOnTestMirror();
-        app->prompter.answers = {true};
-        w->runProgramCheck();
-        QVERIFY(log().contains("Version 99.0.0 of Fetchora is available."));
-        QCOMPARE(app->downloads, QStringList({QString::fromLatin1(urls::SetupDownload)}));
-        QVERIFY(w->changelogButton->isVisibleTo(w));
-        QTest::mouseClick(w->changelogButton, Qt::LeftButton);
-        QCOMPARE(app->shell.opened.last(), QUrl(QString::fromLatin1(urls::Changelog)));
-        QTest::mouseClick(w->facebookButton, Qt::LeftButton);
-        QCOMPARE(app->shell.opened.last(), QUrl(QString::fromLatin1(urls::FacebookPage)));
-    }
+        m_windows->showUpdateWindow()->addToLog("from before the switch");
+        MirrorWindow *m = m_windows->showMirrorWindow();
+        if (auto *button = m->findChild<ThemedButton *>(mirror))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            QTest::keyClicks(m->customMirrorEdit, "mirror.example.net/\r");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    void automaticCheckRunsEachCheckOnce()
-    {
-        serveMirror(*m_server, "2013.03.01");
-        QVERIFY(startProgram());
-        const QString base = m_server->url("/m/").toString();
-        server()->setText(base);
-        app->window.optionsPage->autoUpdateCheck->setChecked(true);
-        m_windows->scheduleAutomaticCheck(0);
-        QTRY_VERIFY(m_windows->updateWindow());
-        m_windows->updateWindow()->setTrustedMirrors({base});
-        QTRY_VERIFY(log().contains("You are using the latest Version of Fetchora."));
-        QTest::qWait(100);
-        QCOMPARE(m_server->requestCount("/m/FOVersion.ini"), 2); // one per check
-        QVERIFY(log().indexOf("Your Signature File(s) is Up-to-Date.")
-                < log().indexOf("You are using the latest Version of Fetchora."));
-    }
-
-    void noAutomaticCheckWhenSwitchedOff()
-    {
-        QVERIFY(startProgram());
-        m_windows->scheduleAutomaticCheck(0);
-        QTest::qWait(50);
-        QVERIFY(!m_windows->updateWindow());
-        // Opened by hand, nothing runs by itself.
-        UpdateWindow *w = m_windows->showUpdateWindow();
-        QTest::qWait(50);
-        QVERIFY(w->logView->toPlainText().isEmpty());
-    }
-
-    void startUpQuestionOpensTheUpdateWindow()
-    {
-        QVERIFY(startProgram(QByteArray()));
-        app->prompter.answers = {true};
-        app->window.askForUpdateIfNeeded();
-        QVERIFY(m_windows->updateWindow());
-        QVERIFY(m_windows->updateWindow()->isVisible());
-        QCOMPARE(m_windows->updateWindow()->catalogueVersionLabel->text(), "Unknown");
-    }
-
-    void switchingMirrors()
-    {
-        QVERIFY(startProgram());
-        server()->setText(internationalMirror());
-        QTest::mouseClick(m_windows->showMirrorWindow()->germanButton, Qt::LeftButton);
-        QVERIFY(!QFileInfo::exists(dataFile("FOVersion.ini")));
-        QCOMPARE(server()->text(), germanMirror());
-        QCOMPARE(app->window.homePage->mirrorLabel->text(), "German");
+        QCOMPARE(address()->text(), base);
         QCOMPARE(app->window.tabs->currentIndex(), int(MainWindow::TabOptions));
-        QCOMPARE(app->prompter.messages.size(), 2);
-        QCOMPARE(app->prompter.messages[0].text, "German Mirror successfully activated.\r\nFetchora will Restart Now!");
-        QCOMPARE(app->prompter.messages[1].text,
-                 "Please Update your Signature files now to get Apps from the German Mirror.");
+        QVERIFY(app->prompter.messages.value(0).text.startsWith(name + " Mirror successfully activated."));
+        // The installed version is forgotten, so the next update fetches everything.
         UpdateWindow *w = m_windows->updateWindow();
-        QVERIFY(w && w->isVisible());
-        // The catalogue version was forgotten, so the next update fetches everything.
+        QVERIFY(w && w->isVisible() && w->logView->toPlainText().isEmpty());
         QCOMPARE(w->catalogueVersionLabel->text(), "Unknown");
-        QVERIFY(w->updateCatalogueButton->isEnabled());
-
-        // Back to International: trusted again, named again.
-        QTest::mouseClick(m_windows->showMirrorWindow()->internationalButton, Qt::LeftButton);
-        QCOMPARE(app->window.homePage->mirrorLabel->text(), "International");
-        QCOMPARE(m_windows->updateWindow()->sourceLabel->text(), kTrusted);
-    }
-
-    void customMirrorIsUntrusted()
-    {
-        QVERIFY(startProgram());
-        MirrorWindow *m = m_windows->showMirrorWindow();
-        QCOMPARE(m->customMirrorEdit->text(), "https://");
-        QTest::keyClick(m->customMirrorEdit, Qt::Key_Return);
-        QCOMPARE(server()->text(), "https://");
-        QCOMPARE(app->window.homePage->mirrorLabel->text(), "Custom");
-        QCOMPARE(app->prompter.messages[0].text, "Custom Mirror successfully activated.\r\nFetchora will Restart Now!");
-        UpdateWindow *w = m_windows->updateWindow();
-        QCOMPARE(w->sourceLabel->text(), kUnknown);
-        QVERIFY(!w->updateCatalogueButton->isEnabled());
-    }
-
-    void unassignedMirrorsAndContact()
-    {
-        QVERIFY(startProgram());
-        MirrorWindow *m = m_windows->showMirrorWindow();
-        QCOMPARE(m->unassignedButtons.size(), 6);
-        QTest::mouseClick(m->unassignedButtons[3], Qt::LeftButton);
-        QCOMPARE(app->prompter.messages.size(), 1);
-        QCOMPARE(app->prompter.messages[0].kind, "critical");
-        QCOMPARE(app->prompter.messages[0].text,
-                 "This Mirror is NOT assigned.\r\n"
-                 "If you want to provide this Mirror in your Language, please contact us.");
-        Q_EMIT m->contactLink->linkActivated("#");
-        QCOMPARE(app->shell.opened.size(), 1);
-        const QUrl mail = app->shell.opened.first();
-        QCOMPARE(mail.scheme(), "mailto");
-        QCOMPARE(QUrlQuery(mail).queryItemValue("Body", QUrl::FullyDecoded),
-                 "I want to Provide a Mirror for [Site Name] or in [Language]");
-        QCOMPARE(QUrlQuery(mail).queryItemValue("Subject", QUrl::FullyDecoded), "Fetchora - Mirror");
-    }
-
-    void mirrorNameOpensTheMirrorWindow()
-    {
-        QVERIFY(startProgram());
-        QTest::mouseClick(app->window.homePage->mirrorLabel, Qt::LeftButton);
-        QVERIFY(QApplication::topLevelWidgets().contains(
-            static_cast<QWidget *>(app->window.findChild<MirrorWindow *>())));
+        // A custom mirror is untrusted; the mark follows the address as it is edited, and
+        // the catalogue update stays off until the window starts afresh.
+        QCOMPARE(w->updateCatalogueButton->isEnabled(), name != "Custom");
+        address()->setText(internationalMirror().chopped(1));
+        QCOMPARE(w->sourceLabel->text(), "This Update Source is unknown. Update feature has been disabled.");
+        QVERIFY(!w->updateCatalogueButton->isEnabled() && w->checkProgramButton->isEnabled());
+        address()->setText(internationalMirror());
+        QVERIFY(w->trustedImage->isVisibleTo(w) && !w->untrustedImage->isVisibleTo(w)
+                && !w->updateCatalogueButton->isEnabled());
+        // The mirror window offers the custom address again.
+        QCOMPARE(m_windows->showMirrorWindow()->customMirrorEdit->text(),
+                 name == "German" ? "https://" : base);
     }
 };
 

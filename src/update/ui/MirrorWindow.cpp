@@ -2,6 +2,7 @@
 
 #include "ProductUrls.h"
 #include "actions/LinkActions.h"
+#include "ui/FormSettings.h"
 #include "ui/WindowPlacement.h"
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
@@ -124,6 +125,8 @@ MirrorWindow::MirrorWindow(AppState &state, QWidget *parent)
 
     resize(560, 300);
     restoreWindowPlacement(this, m_state.profiles(), m_state.settingsPath(), kSection);
+    // The custom mirror typed last time is offered again.
+    loadFormControls(this, m_state.profiles(), m_state.settingsPath());
 }
 
 void MirrorWindow::switchToCustom()
@@ -153,7 +156,11 @@ bool MirrorWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MirrorWindow::closeEvent(QCloseEvent *event)
 {
-    saveWindowPlacement(this, m_state.profiles(), m_state.settingsPath(), kSection);
+    QString error;
+    QList<ProfileWrite> writes = formControlWrites(this);
+    writes += windowPlacementWrites(this, kSection);
+    if (!m_state.profiles().write(m_state.settingsPath(), writes, &error))
+        qWarning("Fetchora: settings of the mirror window not saved: %s", qPrintable(error));
     event->accept();
 }
 

@@ -143,8 +143,12 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
             [this] { m_state.shell().openUrl(QUrl(QLatin1String(urls::Changelog))); });
     connect(facebookButton, &ThemedButton::clicked, this,
             [this] { m_state.shell().openUrl(QUrl(QLatin1String(urls::FacebookPage))); });
-    connect(twitterButton, &ThemedButton::clicked, this,
-            [this] { m_state.shell().openUrl(QUrl(QLatin1String(urls::TwitterPage))); });
+    // A tweet that shares the product's web site; the address travels as one
+    // query value, so its own "/", ":" and "?" are encoded.
+    connect(twitterButton, &ThemedButton::clicked, this, [this] {
+        m_state.shell().openUrl(QUrl(QLatin1String(urls::TwitterTweet)
+                                     + QString::fromLatin1(QUrl::toPercentEncoding(QLatin1String(urls::WebSite)))));
+    });
     connect(restartButton, &ThemedButton::clicked, this, [this] {
         Q_EMIT restartRequested();
         show();
