@@ -2,7 +2,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTest>
@@ -28,33 +27,12 @@ QByteArray sha256Hex(const QByteArray &bytes)
 quint16 deadPort()
 {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort(); // closed again when the probe goes
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0; // closed again when the probe goes
 }
 
 QStringList folderEntries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-void serveBody(HttpTestServer &server, const QString &path, const QByteArray &body, bool announceLength)
-{
-    HttpTestServer::Route route;
-    route.body = body;
-    route.contentLength = announceLength ? -1 : -2;
-    server.setRoute(path, route);
-}
-
-QString partPath(const QString &target)
-{
-    return target + QStringLiteral(".part");
-}
-
-void verifyNothingLeft(const QString &target)
-{
-    QVERIFY2(!QFileInfo::exists(target), qPrintable(target));
-    QVERIFY2(!QFileInfo::exists(partPath(target)), qPrintable(target));
 }
 
 void DownloadTestCase::initTestCase()
@@ -75,9 +53,8 @@ void DownloadTestCase::init()
 
 void DownloadTestCase::cleanup()
 {
-    m_server.reset();
+    m_server.reset(); // before the manager, so no reply outlives it
     m_nam.reset();
-    m_dir.reset();
 }
 
 } // namespace fetchora::test
