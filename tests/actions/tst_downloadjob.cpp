@@ -4,50 +4,26 @@
 #include "actions/DownloadJob.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace fetchora;
 using namespace fetchora::test;
 
-enum class Trouble { Cut, MissingFolder, FullDisk, FolderRemoved };
-Q_DECLARE_METATYPE(Trouble)
-
 class DownloadJobTest : public DownloadTestCase
 {
     Q_OBJECT
 
-    int m_finished = 0;
-    int m_offers = 0;
-    QString m_offered;
-    qint64 m_announced = -2;
-    qint64 m_lastProgress = -1;
-
-    // Starts `url`, saves to `target` (when not empty) as soon as the file is
-    // offered, and waits for the end.
+    // Starts `url`, saves to `target` as soon as the file is offered, and
+    // waits for the end; true when it ended once, successfully.
     bool download(DownloadJob &job, const QUrl &url, const QString &target)
     {
-        m_finished = m_offers = 0;
-        m_lastProgress = 0;
-        bool ok = false;
-        connect(&job, &DownloadJob::metaDataReady, this, [&, target](const QString &name, qint64 total) {
-            ++m_offers;
-            m_offered = name;
-            m_announced = total;
-            if (!target.isEmpty())
-                job.saveTo(target);
-        });
-        connect(&job, &DownloadJob::progress, this, [this](qint64 received) { m_lastProgress = received; });
-        connect(&job, &DownloadJob::finished, this, [&](bool done) {
-            ++m_finished;
-            ok = done;
-        });
+        connect(&job, &DownloadJob::metaDataReady, &job, [&job, target] { job.saveTo(target); });
+        QSignalSpy finished(&job, &DownloadJob::finished);
         job.start(url);
-        if (!target.isEmpty() && !QTest::qWaitFor([&] { return m_finished > 0; }, kDownloadWaitMs))
-            qWarning("the download did not end in time");
-        QCoreApplication::processEvents(); // a second finished() would come now
-        job.disconnect(this);
-        return ok;
+        (void)finished.wait(kDownloadWaitMs); // a hang shows as no finished()
+        QCoreApplication::processEvents();    // a second finished() would come now
+        return finished.size() == 1 && finished.at(0).at(0).toBool();
     }
 
 private Q_SLOTS:
@@ -72,6 +48,8 @@ private Q_SLOTS:
         // than what is looked at is judged on what there is.
         QTest::newRow("web page") << QByteArray(3000, ' ') + "<p>Get it</p>" << true << "/page" << QByteArray("text/html");
         QTest::newRow("short page sent as a file") << QByteArray("\r\n<!doctype html>") << false << "/page" << file;
+        QTest::newRow("xhtml page") << QByteArray("<p/>") << true << "/page" << QByteArray("application/xhtml+xml; charset=utf-8");
+        QTest::newRow("page after a BOM") << QByteArray("\xEF\xBB\xBF \t<HEAD>") << true << "/page" << QByteArray("text/plain");
     }
 
     void savesTheFileWithItsHash()
@@ -86,61 +64,57 @@ private Q_SLOTS:
         m_server->redirect(QStringLiteral("/latest"), QStringLiteral("/files/setup.exe"));
         m_server->redirect(QStringLiteral("/page"), QStringLiteral("/files/setup.exe"));
         DownloadJob job(m_nam.get());
+        QSignalSpy offers(&job, &DownloadJob::metaDataReady);
+        QSignalSpy progress(&job, &DownloadJob::progress);
         QCOMPARE(download(job, m_server->url(start), path(QStringLiteral("saved.exe"))), !page);
-        QCOMPARE(m_finished, 1);
         QCOMPARE(job.failure() == NetError::Kind::WebPage, page);
-        QCOMPARE(m_offers, page ? 0 : 1); // a page is told before the user is asked anything
+        QCOMPARE(offers.size(), page ? 0 : 1); // a page is told before the user is asked anything
         QCOMPARE(folderEntries(m_dir->path()), page ? QStringList() : QStringList{QStringLiteral("saved.exe")});
         if (page)
             return;
-        QCOMPARE(m_offered, QStringLiteral("setup.exe"));
-        QCOMPARE(m_announced, announced ? qint64(body.size()) : qint64(-1));
-        QCOMPARE(m_lastProgress, qint64(body.size()));
+        QCOMPARE(offers.at(0), (QVariantList{QStringLiteral("setup.exe"), announced ? qint64(body.size()) : qint64(-1)}));
+        QCOMPARE(progress.isEmpty() ? 0 : progress.last().at(0).toLongLong(), qint64(body.size()));
         QVERIFY(readFile(path(QStringLiteral("saved.exe"))) == body);
         QCOMPARE(job.sha256(), sha256Hex(body));
     }
 
     void failureLeavesTheOldFile_data()
     {
-        QTest::addColumn<Trouble>("trouble");
         QTest::addColumn<QString>("text"); // how the error starts; "@" is the target
-        QTest::newRow("cut off") << Trouble::Cut << "The download of tool.exe was cut off after 40000 of";
-        QTest::newRow("missing folder") << Trouble::MissingFolder << "@ could not be written: ";
+        QTest::newRow("cut off") << "The download of tool.exe was cut off after 40000 of";
+        QTest::newRow("missing folder") << "@ could not be written: ";
         // The .part file leads to /dev/full, where every write fails as on a full disk.
-        QTest::newRow("disk full") << Trouble::FullDisk << "@ could not be written: No space left on device.";
-        QTest::newRow("folder removed meanwhile") << Trouble::FolderRemoved << "@ could not be written: ";
+        QTest::newRow("disk full") << "@ could not be written: No space left on device.";
+        QTest::newRow("folder removed") << "@ could not be written: ";
     }
 
     void failureLeavesTheOldFile()
     {
-        QFETCH(Trouble, trouble);
         QFETCH(QString, text);
+        const QString trouble = QString::fromLatin1(QTest::currentDataTag());
         const QString folder = path(QStringLiteral("sub"));
         const QString target = folder + QStringLiteral("/tool.exe");
-        if (trouble != Trouble::MissingFolder)
+        if (trouble != QLatin1String("missing folder"))
             QVERIFY(writeFile(target, "the version the user already has"));
         const QByteArray body = sampleBytes(8 * 1024 * 1024, 13);
         m_server->serveBytes(QStringLiteral("/tool.exe"), body);
-        if (trouble == Trouble::Cut)
+        if (trouble == QLatin1String("cut off"))
             m_server->cutAfter(QStringLiteral("/tool.exe"), body, 40000);
-        if (trouble == Trouble::FullDisk && !QFile::link(QStringLiteral("/dev/full"), target + QStringLiteral(".part")))
+        if (trouble == QLatin1String("disk full") && !QFile::link(QStringLiteral("/dev/full"), target + QStringLiteral(".part")))
             QSKIP("this system has no /dev/full");
         DownloadJob job(m_nam.get());
-        bool removed = false;
-        connect(&job, &DownloadJob::progress, this, [&](qint64 received) {
-            if (trouble == Trouble::FolderRemoved && !removed && received < body.size())
-                removed = QDir(folder).removeRecursively();
+        connect(&job, &DownloadJob::progress, this, [&] {
+            if (trouble == QLatin1String("folder removed"))
+                QDir(folder).removeRecursively();
         });
+        QSignalSpy finished(&job, &DownloadJob::finished);
         QVERIFY(!download(job, m_server->url(QStringLiteral("/tool.exe")), target));
-        QCOMPARE(m_finished, 1);
+        QCOMPARE(finished.size(), 1);
         QVERIFY2(job.errorText().startsWith(text.replace(QLatin1Char('@'), QDir::toNativeSeparators(target))),
                  qPrintable(job.errorText()));
-        const QStringList left = trouble == Trouble::Cut || trouble == Trouble::FullDisk ? QStringList{"tool.exe"}
-                                                                                          : QStringList();
-        QCOMPARE(folderEntries(folder), left);
-        if (!left.isEmpty())
-            QCOMPARE(readFile(target), QByteArray("the version the user already has"));
-        QVERIFY(job.sha256().isEmpty());
+        const bool kept = trouble == QLatin1String("cut off") || trouble == QLatin1String("disk full");
+        QCOMPARE(folderEntries(folder), kept ? QStringList{"tool.exe"} : QStringList());
+        QCOMPARE(readFile(target), kept ? QByteArray("the version the user already has") : QByteArray());
     }
 
     void namesTheFile_data()
@@ -153,25 +127,19 @@ private Q_SLOTS:
         QTest::newRow("quoted") << QByteArray("attachment; filename=\"Setup 1.2.exe\"") << any << "Setup 1.2.exe";
         QTest::newRow("extended wins") << QByteArray("attachment; filename=old.exe; FILENAME*=UTF-8''Caf%C3%A9%20v2.exe")
                                        << any << QString::fromUtf8("Café v2.exe");
-        QTest::newRow("extended latin1") << QByteArray("attachment; filename*=ISO-8859-1''na%EFve.txt") << any
-                                         << QString::fromUtf8("naïve.txt");
         QTest::newRow("bad extended falls back") << QByteArray("attachment; filename*=UTF-8''%FF%FE.bin; filename=ok.bin")
                                                  << any << "ok.bin";
         QTest::newRow("quotes and semicolons") << QByteArray("attachment; filename=\"a;\\\"b\\\".txt\"") << any << "a;_b_.txt";
-        QTest::newRow("raw latin1 bytes") << QByteArray("attachment; filename=\"\xfc.txt\"") << any << QString::fromUtf8("ü.txt");
         // A server names a file; it does not pick the folder.
         QTest::newRow("server path dropped") << QByteArray("attachment; filename=\"..\\\\..\\\\system32\\\\evil:x.dll\"")
                                              << any << "evil_x.dll";
         QTest::newRow("unusable server name") << QByteArray("attachment; filename=\"...\"") << any << "setup.exe";
-        QTest::newRow("encoded separators") << QByteArray() << "https://h.example/a/b%3Fc%2Fd.zip?x=1" << "b_c_d.zip";
-        QTest::newRow("encoded non-ASCII") << QByteArray() << "https://h.example/%E2%82%AC%20tool.exe"
-                                           << QString::fromUtf8("€ tool.exe");
+        QTest::newRow("encoded separators and non-ASCII") << QByteArray() << "https://h.example/a/b%3Fc%2F%E2%82%AC.zip?x=1"
+                                                         << QString::fromUtf8("b_c_€.zip");
         QTest::newRow("host, folder path") << QByteArray() << "https://www.example.com/folder/" << "www.example.com";
         QTest::newRow("forbidden and control characters") << QByteArray("c:d*e?f<h>i|j\t\x01.txt") << "" << "c_d_e_f_h_i_j__.txt";
         QTest::newRow("dots and blanks at the ends") << QByteArray(" ..hidden.txt. . ") << "" << "hidden.txt";
         QTest::newRow("device name") << QByteArray("nul.txt") << "" << "_nul.txt";
-        QTest::newRow("port name") << QByteArray("COM1") << "" << "_COM1";
-        QTest::newRow("not a device") << QByteArray("COM0") << "" << "COM0";
         QTest::newRow("nothing usable") << QByteArray("???") << "" << "download";
         QTest::newRow("too long, extension kept") << QByteArray(300, 'a') + ".exe" << "" << QString(196, 'a') + ".exe";
     }

@@ -2,11 +2,9 @@
 
 #include "HttpTestServer.h"
 
-#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QNetworkAccessManager>
-#include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -18,12 +16,15 @@ constexpr int kDownloadWaitMs = 15000;
 
 // Bytes that are not one value repeated, so a dropped or doubled piece shows.
 QByteArray sampleBytes(int size, int seed = 1);
-QByteArray sha256Hex(const QByteArray &bytes);
+inline QByteArray sha256Hex(const QByteArray &bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
 // A loopback port that was free a moment ago and that nobody listens on now.
 quint16 deadPort();
 // Every entry of a folder by name, hidden ones included: a left-over .part or
 // temporary file of a failed download or replacement shows here.
-QStringList folderEntries(const QString &dir);
+inline QStringList folderEntries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
 // Serves `body` with status 200 and nothing but a Content-Length, or, when it is
 // not announced, with no length at all: the end of the connection ends the body.
 inline void serveBody(HttpTestServer &server, const QString &path, const QByteArray &body, bool announceLength = true)
@@ -32,16 +33,14 @@ inline void serveBody(HttpTestServer &server, const QString &path, const QByteAr
 }
 
 // The base of the download and update tests: for every test function a fresh
-// loopback HttpTestServer, a network manager that never uses a proxy (only the
-// loopback server is ever asked, whatever the environment says) and a scratch
-// folder. A test that needs more declares its own init() and cleanup() and
+// loopback HttpTestServer, a network manager that never uses a proxy and a
+// scratch folder. A test that needs more declares its own init() and cleanup() and
 // calls these from them.
 class DownloadTestCase : public QObject
 {
     Q_OBJECT
 
 protected Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 

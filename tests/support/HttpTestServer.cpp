@@ -1,13 +1,10 @@
 #include "HttpTestServer.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 namespace fetchora::test {
 
-static const QHash<int, QByteArray> kReasons = {{200, "OK"}, {301, "Moved Permanently"}, {302, "Found"},
-                                                {404, "Not Found"}, {500, "Internal Server Error"}};
+static const QHash<int, QByteArray> kReasons = {{200, "OK"}, {301, "Moved Permanently"}, {302, "Found"}, {404, "Not Found"}};
 
 HttpTestServer::HttpTestServer(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
 {
@@ -15,7 +12,10 @@ HttpTestServer::HttpTestServer(QObject *parent) : QObject(parent), m_server(new 
         while (QTcpSocket *socket = m_server->nextPendingConnection()) {
             m_heads.insert(socket, QByteArray());
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                if (m_heads.remove(socket))
+                    socket->deleteLater();
+            });
             onReadyRead(socket); // bytes may be waiting already
         }
     });
@@ -28,27 +28,10 @@ HttpTestServer::~HttpTestServer()
         socket->disconnect(this);
 }
 
-bool HttpTestServer::listen()
-{
-    return m_server->listen(QHostAddress::LocalHost, 0);
-}
-
-quint16 HttpTestServer::port() const
-{
-    return m_server->serverPort();
-}
-
-QUrl HttpTestServer::url(const QString &path) const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()) + path);
-}
-
 void HttpTestServer::serveBytes(const QString &path, const QByteArray &body, const QByteArray &contentType,
                                 const QByteArray &contentDisposition)
 {
-    Route r{.body = body};
-    if (!contentType.isEmpty())
-        r.headers.append({QByteArray("Content-Type"), contentType});
+    Route r{.headers = {{"Content-Type", contentType}}, .body = body};
     if (!contentDisposition.isEmpty())
         r.headers.append({QByteArray("Content-Disposition"), contentDisposition});
     setRoute(path, r);
@@ -58,12 +41,6 @@ void HttpTestServer::redirectChain(const QString &prefix, int hops, const QStrin
 {
     for (int i = 0; i < hops; ++i)
         redirect(prefix + QStringLiteral("/%1").arg(i), i + 1 < hops ? prefix + QStringLiteral("/%1").arg(i + 1) : target);
-}
-
-void HttpTestServer::drop(QTcpSocket *socket)
-{
-    if (m_heads.remove(socket))
-        socket->deleteLater();
 }
 
 void HttpTestServer::onReadyRead(QTcpSocket *socket)
@@ -79,17 +56,10 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
         return;
     head->truncate(end + 4);
 
-    const QList<QByteArray> lines = head->left(end).split('\n');
-    const QString path = QUrl(QString::fromUtf8(lines.value(0).split(' ').value(1))).path();
-    QHash<QByteArray, QByteArray> headers;
-    for (const QByteArray &line : lines.mid(1)) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
-    }
+    const QString path = QUrl(QString::fromUtf8(head->split(' ').value(1))).path();
     ++m_counts[path];
     ++m_total;
-    m_lastHeaders.insert(path, headers);
+    m_lastHeads.insert(path, *head);
 
     const Route r = m_routes.value(path, {.status = 404, .body = "<html>Not here</html>"});
     if (r.stallHeaders)

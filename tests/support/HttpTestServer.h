@@ -1,14 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
-#include <QPair>
-#include <QString>
+#include <QTcpServer>
 #include <QUrl>
 
-class QTcpServer;
 class QTcpSocket;
 
 namespace fetchora::test {
@@ -46,9 +41,9 @@ public:
     explicit HttpTestServer(QObject *parent = nullptr);
     ~HttpTestServer() override;
 
-    bool listen(); // on 127.0.0.1, a free port
-    quint16 port() const;
-    QUrl url(const QString &path) const; // http://127.0.0.1:PORT/path
+    bool listen() { return m_server->listen(QHostAddress::LocalHost, 0); } // on 127.0.0.1, a free port
+    quint16 port() const { return m_server->serverPort(); }
+    QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()) + path); }
 
     void setRoute(const QString &path, const Route &route) { m_routes.insert(path, route); }
     // 200 with Content-Length, Content-Type and, when given, Content-Disposition.
@@ -80,19 +75,18 @@ public:
     // Requests received for a path (query ignored), whatever the answer.
     int requestCount(const QString &path) const { return m_counts.value(path); }
     int totalRequests() const { return m_total; }
-    // The headers of the last request for a path, names in lower case.
-    QHash<QByteArray, QByteArray> lastRequestHeaders(const QString &path) const { return m_lastHeaders.value(path); }
+    // The head of the last request for a path: request line and headers, as sent.
+    QByteArray lastRequestHead(const QString &path) const { return m_lastHeads.value(path); }
     int openConnections() const { return int(m_heads.size()); }
 
 private:
     void onReadyRead(QTcpSocket *socket);
-    void drop(QTcpSocket *socket);
 
     QTcpServer *m_server;
     QHash<QString, Route> m_routes;
     QHash<QTcpSocket *, QByteArray> m_heads; // open connections and what they sent so far
     QHash<QString, int> m_counts;
-    QHash<QString, QHash<QByteArray, QByteArray>> m_lastHeaders;
+    QHash<QString, QByteArray> m_lastHeads;
     int m_total = 0;
 };
 
