@@ -43,22 +43,19 @@ class DownloadDialogTest : public DownloadTestCase
     std::unique_ptr<AppState> m_state;
     ScriptedChooser m_chooser;
 
-    DownloadDialog *open(const QString &route)
-    {
-        DownloadDialog::Services services{.chooser = &m_chooser, .network = m_nam.get()};
-        return DownloadDialog::start(*m_state, m_server->url(route).toString(), nullptr, services);
-    }
-    // Opens a window for `route`, answers the save-as question with `target`
-    // and waits for the download to end.
-    QPointer<DownloadDialog> finish(const QString &route, const QString &target)
+    // Opens a window for `route` that will save to `target` (empty: the user
+    // cancels the save-as question) and, when asked to, waits for the end.
+    QPointer<DownloadDialog> open(const QString &route, const QString &target, bool wait = true)
     {
         m_chooser.answers = {target};
-        QPointer<DownloadDialog> w = open(route);
+        DownloadDialog::Services services{.chooser = &m_chooser, .network = m_nam.get()};
+        QPointer<DownloadDialog> w = DownloadDialog::start(*m_state, m_server->url(route).toString(), nullptr, services);
         QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
-        if (!done.wait(kDownloadWaitMs))
+        if (wait && !done.wait(kDownloadWaitMs))
             qWarning("the download did not end in time");
         return w;
     }
+
 private Q_SLOTS:
     void init()
     {
@@ -89,7 +86,7 @@ private Q_SLOTS:
         const QByteArray body = sampleBytes(2 * 1024 * 1024, 1);
         m_server->cutAfter(QStringLiteral("/apps/Tool Setup.exe"), body, 1024 * 1024); // far more than is read before the offer
         const QString target = path(QStringLiteral("Data/Tool Setup.exe"));
-        QPointer<DownloadDialog> w = finish(QStringLiteral("/apps/Tool Setup.exe"), target);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/apps/Tool Setup.exe"), target);
         QCOMPARE(m_chooser.offered, QStringList{m_home->filePath(QStringLiteral("Tool Setup.exe"))});
         QCOMPARE(w->stage(), DownloadDialog::Stage::Failed);
         QCOMPARE(w->statusLabel->text(), w->job()->errorText());
@@ -131,11 +128,12 @@ private Q_SLOTS:
     void webPageIsOfferedToTheBrowser()
     {
         m_server->serveBytes(QStringLiteral("/download"), "<!DOCTYPE html><html>Get Tool</html>", "text/html");
-        QPointer<DownloadDialog> w = finish(QStringLiteral("/download"), path(QStringLiteral("page.html")));
+        QPointer<DownloadDialog> w = open(QStringLiteral("/download"), path(QStringLiteral("page.html")));
         QCOMPARE(w->stage(), DownloadDialog::Stage::WebPage);
         QVERIFY(m_chooser.offered.isEmpty());
         QCOMPARE(folderEntries(m_dir->path()), QStringList{"Data"});
         QVERIFY(!w->retryButton->isVisible() && !w->openButton->isVisible() && w->openInBrowserButton->isVisible());
+        QVERIFY(!w->isModal()); // the rest of the program stays usable meanwhile
         QTest::mouseClick(w->findChild<ThemedButton *>(QStringLiteral("cmdOpenInBrowser")), Qt::LeftButton);
         QCOMPARE(m_shell->opened, QList<QUrl>{m_server->url(QStringLiteral("/download"))});
     }
@@ -152,18 +150,16 @@ private Q_SLOTS:
     {
         QFETCH(int, how);
         m_server->stallAfter(QStringLiteral("/huge.iso"), sampleBytes(400000, 6), 120000);
-        if (how > 0)
-            m_chooser.answers = {path(QStringLiteral("huge.iso"))};
-        QPointer<DownloadDialog> w = open(QStringLiteral("/huge.iso"));
+        QPointer<DownloadDialog> w = open(QStringLiteral("/huge.iso"), how > 0 ? path(QStringLiteral("huge.iso")) : QString(), false);
         QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(QTest::qWaitFor([&] { return !w || w->job()->receivedBytes() == 120000; }, kDownloadWaitMs));
         if (how == 1)
             QTest::mouseClick(w->cancelButton, Qt::LeftButton);
         else if (how == 2)
             QVERIFY(w->close());
+        QCOMPARE(folderEntries(m_dir->path()), QStringList{"Data"}); // at once, not only once the window is gone
         QTRY_VERIFY_WITH_TIMEOUT(!w, kDownloadWaitMs);
         QCOMPARE(done.count(), 0); // a cancel is not an outcome to report
-        QCOMPARE(folderEntries(m_dir->path()), QStringList{"Data"});
         const QString remembered = ProfileEngine().readString(m_state->settingsPath(), QStringLiteral("frmDownload"), QStringLiteral("LastFolder"));
         QCOMPARE(remembered, how == 0 ? QString() : QDir::toNativeSeparators(m_dir->path()));
     }

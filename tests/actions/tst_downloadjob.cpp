@@ -86,6 +86,7 @@ private Q_SLOTS:
         // The .part file leads to /dev/full, where every write fails as on a full disk.
         QTest::newRow("disk full") << "@ could not be written: No space left on device.";
         QTest::newRow("folder removed") << "@ could not be written: ";
+        QTest::newRow("cancelled") << "The download of tool.exe was cancelled.";
     }
 
     void failureLeavesTheOldFile()
@@ -106,13 +107,15 @@ private Q_SLOTS:
         connect(&job, &DownloadJob::progress, this, [&] {
             if (trouble == QLatin1String("folder removed"))
                 QDir(folder).removeRecursively();
+            else if (trouble == QLatin1String("cancelled"))
+                job.cancel();
         });
         QSignalSpy finished(&job, &DownloadJob::finished);
         QVERIFY(!download(job, m_server->url(QStringLiteral("/tool.exe")), target));
         QCOMPARE(finished.size(), 1);
         QVERIFY2(job.errorText().startsWith(text.replace(QLatin1Char('@'), QDir::toNativeSeparators(target))),
                  qPrintable(job.errorText()));
-        const bool kept = trouble == QLatin1String("cut off") || trouble == QLatin1String("disk full");
+        const bool kept = trouble != QLatin1String("missing folder") && trouble != QLatin1String("folder removed");
         QCOMPARE(folderEntries(folder), kept ? QStringList{"tool.exe"} : QStringList());
         QCOMPARE(readFile(target), kept ? QByteArray("the version the user already has") : QByteArray());
     }
@@ -125,6 +128,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         const QString any = QStringLiteral("https://h.example/dl/setup.exe");
         QTest::newRow("quoted") << QByteArray("attachment; filename=\"Setup 1.2.exe\"") << any << "Setup 1.2.exe";
+        QTest::newRow("raw latin1 bytes") << QByteArray("attachment; filename=\"\xfc.txt\"") << any << QString::fromUtf8("ü.txt");
         QTest::newRow("extended wins") << QByteArray("attachment; filename=old.exe; FILENAME*=UTF-8''Caf%C3%A9%20v2.exe")
                                        << any << QString::fromUtf8("Café v2.exe");
         QTest::newRow("bad extended falls back") << QByteArray("attachment; filename*=UTF-8''%FF%FE.bin; filename=ok.bin")
@@ -140,6 +144,7 @@ private Q_SLOTS:
         QTest::newRow("forbidden and control characters") << QByteArray("c:d*e?f<h>i|j\t\x01.txt") << "" << "c_d_e_f_h_i_j__.txt";
         QTest::newRow("dots and blanks at the ends") << QByteArray(" ..hidden.txt. . ") << "" << "hidden.txt";
         QTest::newRow("device name") << QByteArray("nul.txt") << "" << "_nul.txt";
+        QTest::newRow("not a device") << QByteArray("COM0") << "" << "COM0";
         QTest::newRow("nothing usable") << QByteArray("???") << "" << "download";
         QTest::newRow("too long, extension kept") << QByteArray(300, 'a') + ".exe" << "" << QString(196, 'a') + ".exe";
     }

@@ -21,13 +21,6 @@ HttpTestServer::HttpTestServer(QObject *parent) : QObject(parent), m_server(new 
     });
 }
 
-HttpTestServer::~HttpTestServer()
-{
-    // The server's sockets go with it, closing what is still open.
-    for (QTcpSocket *socket : m_heads.keys())
-        socket->disconnect(this);
-}
-
 void HttpTestServer::serveBytes(const QString &path, const QByteArray &body, const QByteArray &contentType,
                                 const QByteArray &contentDisposition)
 {

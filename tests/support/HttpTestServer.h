@@ -39,7 +39,6 @@ public:
     };
 
     explicit HttpTestServer(QObject *parent = nullptr);
-    ~HttpTestServer() override;
 
     bool listen() { return m_server->listen(QHostAddress::LocalHost, 0); } // on 127.0.0.1, a free port
     quint16 port() const { return m_server->serverPort(); }
