@@ -84,8 +84,7 @@ QString NetError::text(const QString &thing) const
             .arg(thing)
             .arg(limit);
     case Kind::WebPage:
-        return QStringLiteral("%1 leads to a web page, not to a file. The download itself is offered on that "
-                              "page: open it in the browser.")
+        return QStringLiteral("%1 leads to a web page, not to a file. Open it in the browser to download from there.")
             .arg(address);
     case Kind::WriteFailed:
         return QStringLiteral("%1 could not be written: %2.").arg(QDir::toNativeSeparators(target), clause(detail));
