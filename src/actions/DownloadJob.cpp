@@ -4,14 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStringDecoder>
-#include <QVariant>
-#if QT_CONFIG(ssl)
-#include <QSslError>
-#endif
 
 #include <cerrno>
 #include <condition_variable>
@@ -39,35 +32,11 @@ constexpr qint64 kWaitingReadBuffer = 64 * 1024;
 constexpr qint64 kSavingReadBuffer = 4 * 1024 * 1024;
 // One read from the reply and one write to the file.
 constexpr qsizetype kChunk = 1024 * 1024;
+// What is looked at to tell a web page from a file before the file is offered.
+constexpr qint64 kPeekBytes = 1024;
 // A name longer than this (in UTF-8 bytes) is shortened, leaving room for
 // ".part" and for file systems that count 255 bytes.
 constexpr qsizetype kMaxNameBytes = 200;
-
-bool isRedirectStatus(int status)
-{
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-bool isWebScheme(const QString &scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
-QString secondsText(int ms)
-{
-    if (ms % 1000 == 0)
-        return ms == 1000 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(ms / 1000);
-    return QStringLiteral("%1 seconds").arg(QString::number(ms / 1000.0, 'g', 3));
-}
-
-// "reason" without a full stop of its own, so it can end a sentence.
-QString clause(QString reason)
-{
-    reason = reason.trimmed();
-    while (reason.endsWith(QLatin1Char('.')))
-        reason.chop(1);
-    return reason.isEmpty() ? QStringLiteral("unknown reason") : reason;
-}
 
 // Splits "a; b=c; d=\"e;f\"" at the semicolons outside quotes.
 QList<QByteArray> splitParameters(const QByteArray &header)
@@ -375,28 +344,62 @@ private:
 };
 
 DownloadJob::DownloadJob(QNetworkAccessManager *manager, QObject *parent)
-    : QObject(parent), m_manager(manager), m_hash(std::make_unique<Sha256>())
+    : QObject(parent), m_request(new HttpRequest(manager, this)), m_hash(std::make_unique<Sha256>())
 {
-    connect(&m_watchdog, &QTimer::timeout, this, &DownloadJob::onWatchdog);
+    HttpRequest::Limits limits;
+    limits.connectTimeoutMs = kDefaultTimeoutMs;
+    limits.idleTimeoutMs = kDefaultTimeoutMs;
+    m_request->setLimits(limits);
+    m_request->setPeekSize(kPeekBytes);
+    connect(m_request, &HttpRequest::answered, this, &DownloadJob::onAnswered);
+    connect(m_request, &HttpRequest::readyRead, this, [this] {
+        if (m_state == State::Saving)
+            pump();
+    });
+    connect(m_request, &HttpRequest::finished, this, &DownloadJob::onRequestFinished);
 }
 
 DownloadJob::~DownloadJob()
 {
     // Cleaned up quietly: a receiver must not hear from a job being destroyed.
-    m_watchdog.stop();
-    dropReply();
+    m_request->abort();
     removePart();
+}
+
+void DownloadJob::setConnectTimeout(int ms)
+{
+    HttpRequest::Limits limits = m_request->limits();
+    limits.connectTimeoutMs = ms;
+    m_request->setLimits(limits);
+}
+
+void DownloadJob::setIdleTimeout(int ms)
+{
+    HttpRequest::Limits limits = m_request->limits();
+    limits.idleTimeoutMs = ms;
+    m_request->setLimits(limits);
+}
+
+QUrl DownloadJob::url() const
+{
+    return m_request->url();
+}
+
+QUrl DownloadJob::finalUrl() const
+{
+    return m_request->finalUrl();
+}
+
+int DownloadJob::redirectCount() const
+{
+    return m_request->redirectCount();
 }
 
 void DownloadJob::start(const QUrl &url)
 {
     if (isRunning())
         cancel();
-    m_url = url;
-    m_currentUrl = url;
-    m_redirects = 0;
-    m_headersHandled = false;
-    m_replyDone = false;
+    m_bodyArrived = false;
     m_finishing = false;
     m_suggestedName.clear();
     m_total = -1;
@@ -405,121 +408,34 @@ void DownloadJob::start(const QUrl &url)
     m_partCreated = false;
     m_hash->reset();
     m_sha256.clear();
-    m_error.clear();
-    m_sslErrors.clear();
+    m_error = NetError();
     m_state = State::Requesting;
-
-    if (url.isEmpty()) {
-        fail(QStringLiteral("There is no address to download."));
-        return;
-    }
-    if (!url.isValid() || !isWebScheme(url.scheme()) || url.host().isEmpty()) {
-        fail(QStringLiteral("%1 is not a web address (http or https) that can be downloaded.")
-                 .arg(url.toDisplayString()));
-        return;
-    }
-    const int shortest = std::max(1, std::min(m_connectTimeoutMs, m_idleTimeoutMs));
-    m_watchdog.start(std::clamp(shortest / 10, 10, 1000));
-    sendRequest(url);
+    m_request->setReadBufferSize(kWaitingReadBuffer);
+    m_request->start(url); // a bad address fails at once, through onRequestFinished()
 }
 
-void DownloadJob::sendRequest(const QUrl &url)
+void DownloadJob::onAnswered()
 {
-    QNetworkRequest request(url);
-    // Redirects are followed here, so every hop is counted and checked.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    // The file exactly as the vendor published it: no transfer compression that
-    // would make the announced length and the saved bytes disagree.
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Fetchora/%1.%2.%3")
-                          .arg(FETCHORA_VERSION_MAJOR)
-                          .arg(FETCHORA_VERSION_MINOR)
-                          .arg(FETCHORA_VERSION_PATCH));
-
-    m_headersHandled = false;
-    m_replyDone = false;
-    m_sinceActivity.start();
-    QNetworkReply *reply = m_manager->get(request);
-    m_reply = reply;
-    reply->setReadBufferSize(kWaitingReadBuffer);
-    connect(reply, &QNetworkReply::metaDataChanged, this, &DownloadJob::onMetaData);
-    connect(reply, &QNetworkReply::readyRead, this, &DownloadJob::onReadyRead);
-    connect(reply, &QNetworkReply::finished, this, &DownloadJob::onReplyFinished);
-#if QT_CONFIG(ssl)
-    connect(reply, &QNetworkReply::sslErrors, this, [this](const QList<QSslError> &errors) {
-        for (const QSslError &e : errors)
-            m_sslErrors.append(e.errorString());
-    });
-#endif
-}
-
-void DownloadJob::onMetaData()
-{
-    if (sender() != m_reply || m_headersHandled)
+    if (m_state != State::Requesting)
         return;
-    handleHeaders();
-}
-
-bool DownloadJob::handleHeaders()
-{
-    m_headersHandled = true;
-    const QVariant statusValue = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!statusValue.isValid())
-        return true; // no answer at all: the finished reply tells why
-    const int status = statusValue.toInt();
-    m_sinceActivity.restart();
-
-    const QByteArray location = m_reply->rawHeader("Location");
-    if (isRedirectStatus(status) && !location.isEmpty()) {
-        const QUrl next = m_currentUrl.resolved(QUrl(QString::fromUtf8(location)));
-        if (m_redirects >= kMaxRedirects) {
-            fail(QStringLiteral("Too many redirections: %1 was redirected more than %2 times.")
-                     .arg(m_url.toDisplayString())
-                     .arg(kMaxRedirects));
-            return false;
-        }
-        if (!redirectAllowed(m_currentUrl, next)) {
-            if (m_currentUrl.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http"))
-                fail(QStringLiteral("The download was redirected from a secure (https) address to an "
-                                    "insecure (http) one and was stopped: %1")
-                         .arg(next.toDisplayString()));
-            else
-                fail(QStringLiteral("The download was redirected to %1, which is not a web address, "
-                                    "and was stopped.")
-                         .arg(next.toDisplayString()));
-            return false;
-        }
-        ++m_redirects;
-        dropReply();
-        m_currentUrl = next;
-        sendRequest(next);
-        return false;
+    // Decided before anything is offered: a page is nothing to save.
+    if (looksLikeWebPage(m_request->rawHeader("Content-Type"), m_request->peek(kPeekBytes))) {
+        NetError error;
+        error.kind = NetError::Kind::WebPage;
+        error.url = m_request->finalUrl();
+        m_request->abort();
+        fail(error);
+        return;
     }
-
-    if (status < 200 || status > 299) {
-        const QString reason =
-            m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
-        const QString answer = reason.isEmpty() ? QString::number(status)
-                                                : QString::number(status) + QLatin1Char(' ') + reason;
-        fail(QStringLiteral("The server answered %1 for %2.").arg(answer, m_currentUrl.toDisplayString()));
-        return false;
-    }
-
-    bool known = false;
-    const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-    m_total = known && length >= 0 ? length : -1;
-    m_suggestedName = suggestFileName(m_reply->rawHeader("Content-Disposition"), m_currentUrl);
+    m_total = m_request->contentLength();
+    m_suggestedName = suggestFileName(m_request->rawHeader("Content-Disposition"), m_request->finalUrl());
     m_state = State::AwaitingTarget;
     Q_EMIT metaDataReady(m_suggestedName, m_total);
-    return true;
 }
 
 void DownloadJob::saveTo(const QString &targetPath)
 {
-    if (m_state != State::AwaitingTarget || !m_reply) {
+    if (m_state != State::AwaitingTarget) {
         qWarning("DownloadJob::saveTo: no download is waiting for a file");
         return;
     }
@@ -528,7 +444,7 @@ void DownloadJob::saveTo(const QString &targetPath)
     // Unbuffered: every write is already a large piece, and a full disk must
     // show at the write that hit it, not at a later flush.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        fail(writeErrorText(m_file.errorString()));
+        failWrite(m_file.errorString());
         return;
     }
     m_partCreated = true;
@@ -539,15 +455,7 @@ void DownloadJob::saveTo(const QString &targetPath)
         // is gone has stopped its writer first, and drops what is still posted.
         QMetaObject::invokeMethod(this, &DownloadJob::onWriterWake, Qt::QueuedConnection);
     });
-    m_reply->setReadBufferSize(kSavingReadBuffer);
-    m_sinceActivity.restart();
-    pump();
-}
-
-void DownloadJob::onReadyRead()
-{
-    if (sender() != m_reply || m_state != State::Saving)
-        return;
+    m_request->setReadBufferSize(kSavingReadBuffer);
     pump();
 }
 
@@ -557,7 +465,7 @@ void DownloadJob::onWriterWake()
         return;
     const QString error = m_writer->error();
     if (!error.isEmpty()) {
-        fail(writeErrorText(error));
+        failWrite(error);
         return;
     }
     if (m_finishing) {
@@ -572,39 +480,26 @@ void DownloadJob::pump()
 {
     if (!readAvailable())
         return;
-    if (!m_replyDone || m_finishing || !m_reply || m_reply->bytesAvailable() > 0)
+    if (!m_bodyArrived || m_finishing || m_request->bytesAvailable() > 0)
         return;
-    // The whole answer is read: judge it before the file is given its name.
-    if (m_reply->error() != QNetworkReply::NoError) {
-        fail(networkErrorText());
-        return;
-    }
-    if (m_total >= 0 && m_received < m_total) {
-        fail(QStringLiteral("The download of %1 was cut off after %2 of %3 bytes.")
-                 .arg(displayName())
-                 .arg(m_received)
-                 .arg(m_total));
-        return;
-    }
+    // Everything is read and the request judged it whole.
     m_finishing = true;
-    m_watchdog.stop();
-    dropReply();
     m_writer->finish(); // complete() follows once the writer has written everything
 }
 
 bool DownloadJob::readAvailable()
 {
     bool any = false;
-    while (m_reply && m_reply->bytesAvailable() > 0) {
+    while (m_request->bytesAvailable() > 0) {
         const QString error = m_writer->error();
         if (!error.isEmpty()) {
-            fail(writeErrorText(error));
+            failWrite(error);
             return false;
         }
         const int buffer = m_writer->takeBuffer();
         if (buffer < 0)
             break; // every buffer waits for the disk; the writer wakes us
-        const qint64 n = m_reply->read(m_writer->data(buffer), kChunk);
+        const qint64 n = m_request->read(m_writer->data(buffer), kChunk);
         if (n <= 0) {
             m_writer->giveBack(buffer);
             break;
@@ -613,33 +508,21 @@ bool DownloadJob::readAvailable()
         m_received += n;
         any = true;
     }
-    if (any) {
-        m_sinceActivity.restart();
+    if (any)
         Q_EMIT progress(m_received, m_total);
-    }
     return m_state == State::Saving; // a receiver may have cancelled
 }
 
-void DownloadJob::onReplyFinished()
+void DownloadJob::onRequestFinished(bool ok)
 {
-    if (sender() != m_reply)
-        return;
-    if (!m_headersHandled && !handleHeaders())
-        return;
-    switch (m_state) {
-    case State::Requesting:
-        fail(networkErrorText()); // never came to a usable answer
-        return;
-    case State::AwaitingTarget:
-        m_replyDone = true; // judged once saveTo() is called
-        return;
-    case State::Saving:
-        m_replyDone = true;
-        pump();
-        return;
-    default:
+    if (!ok) {
+        if (isRunning())
+            fail(m_request->error());
         return;
     }
+    m_bodyArrived = true; // in AwaitingTarget, judged once saveTo() is called
+    if (m_state == State::Saving)
+        pump();
 }
 
 void DownloadJob::complete()
@@ -648,7 +531,7 @@ void DownloadJob::complete()
     m_writer.reset();
     m_file.close();
     if (!writeError.isEmpty() || m_file.error() != QFileDevice::NoError) {
-        fail(writeErrorText(writeError.isEmpty() ? m_file.errorString() : writeError));
+        failWrite(writeError.isEmpty() ? m_file.errorString() : writeError);
         return;
     }
 
@@ -666,7 +549,7 @@ void DownloadJob::complete()
         renameError = qt_error_string(errno);
 #endif
     if (!renameError.isEmpty()) {
-        fail(writeErrorText(renameError));
+        failWrite(renameError);
         return;
     }
     m_partCreated = false;
@@ -675,56 +558,36 @@ void DownloadJob::complete()
     Q_EMIT finished(true);
 }
 
-QString DownloadJob::writeErrorText(const QString &reason) const
+void DownloadJob::failWrite(const QString &reason)
 {
-    return QStringLiteral("%1 could not be written: %2.").arg(QDir::toNativeSeparators(m_target), clause(reason));
+    NetError error;
+    error.kind = NetError::Kind::WriteFailed;
+    error.target = m_target;
+    error.detail = reason;
+    error.url = m_request->finalUrl();
+    m_request->abort();
+    fail(error);
 }
 
 void DownloadJob::cancel()
 {
     if (!isRunning())
         return;
-    m_error = QStringLiteral("The download of %1 was cancelled.").arg(displayName());
+    m_request->abort();
+    m_error = NetError();
+    m_error.kind = NetError::Kind::Cancelled;
+    m_error.url = m_request->finalUrl();
     m_state = State::Cancelled;
-    m_watchdog.stop();
-    dropReply();
     removePart();
     Q_EMIT finished(false);
 }
 
-void DownloadJob::onWatchdog()
+void DownloadJob::fail(const NetError &error)
 {
-    if (m_state == State::Requesting && m_sinceActivity.elapsed() >= m_connectTimeoutMs) {
-        fail(QStringLiteral("The server %1 did not answer for %2.").arg(host(), secondsText(m_connectTimeoutMs)));
-    } else if (m_state == State::Saving && m_sinceActivity.elapsed() >= m_idleTimeoutMs) {
-        const QString of = m_total >= 0 ? QStringLiteral("%1 of %2").arg(m_received).arg(m_total)
-                                        : QString::number(m_received);
-        fail(QStringLiteral("The server %1 sent nothing for %2; the download of %3 was stopped after %4 bytes.")
-                 .arg(host(), secondsText(m_idleTimeoutMs), displayName(), of));
-    }
-}
-
-void DownloadJob::fail(const QString &text)
-{
-    m_error = text;
+    m_error = error;
     m_state = State::Failed;
-    m_watchdog.stop();
-    dropReply();
     removePart();
     Q_EMIT finished(false);
-}
-
-void DownloadJob::dropReply()
-{
-    if (!m_reply)
-        return;
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->disconnect(this);
-    // Aborted from the event loop, not here: this may run inside one of the
-    // reply's own signals, in the middle of its own error handling.
-    QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
-    reply->deleteLater();
 }
 
 void DownloadJob::removePart()
@@ -738,74 +601,13 @@ void DownloadJob::removePart()
     }
 }
 
-QString DownloadJob::host() const
-{
-    return m_currentUrl.host();
-}
-
 QString DownloadJob::displayName() const
 {
     if (!m_target.isEmpty())
         return QFileInfo(m_target).fileName();
     if (!m_suggestedName.isEmpty())
         return m_suggestedName;
-    return m_currentUrl.toDisplayString();
-}
-
-QString DownloadJob::networkErrorText() const
-{
-    const QString h = host();
-    const QString reason = m_reply ? m_reply->errorString() : QString();
-    const QNetworkReply::NetworkError error = m_reply ? m_reply->error() : QNetworkReply::UnknownNetworkError;
-    if (!m_sslErrors.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
-        const QString why = m_sslErrors.isEmpty() ? reason : m_sslErrors.join(QStringLiteral("; "));
-        return QStringLiteral("A secure connection to %1 could not be established: %2.").arg(h, clause(why));
-    }
-    switch (error) {
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("The server %1 could not be found.").arg(h);
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("The connection to %1 was refused.").arg(h);
-    case QNetworkReply::RemoteHostClosedError:
-        if (m_state == State::Saving) {
-            if (m_total >= 0)
-                return QStringLiteral("The download of %1 was cut off after %2 of %3 bytes.")
-                    .arg(displayName())
-                    .arg(m_received)
-                    .arg(m_total);
-            return QStringLiteral("The connection to %1 was closed before %2 was complete (%3 bytes received).")
-                .arg(h, displayName())
-                .arg(m_received);
-        }
-        return QStringLiteral("The server %1 closed the connection without answering.").arg(h);
-    case QNetworkReply::TimeoutError:
-        return QStringLiteral("The server %1 did not answer in time.").arg(h);
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return QStringLiteral("The network is not available: %1.").arg(clause(reason));
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionClosedError:
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-        return QStringLiteral("The proxy server could not be used to reach %1: %2.").arg(h, clause(reason));
-    default:
-        if (m_state == State::Saving && m_total >= 0)
-            return QStringLiteral("The download of %1 was cut off after %2 of %3 bytes: %4.")
-                .arg(displayName())
-                .arg(m_received)
-                .arg(m_total)
-                .arg(clause(reason));
-        return QStringLiteral("The download from %1 failed: %2.")
-            .arg(m_currentUrl.toDisplayString(), clause(reason));
-    }
-}
-
-bool DownloadJob::redirectAllowed(const QUrl &from, const QUrl &to)
-{
-    if (!to.isValid() || !isWebScheme(to.scheme()) || to.host().isEmpty())
-        return false;
-    return !(from.scheme() == QLatin1String("https") && to.scheme() == QLatin1String("http"));
+    return m_request->finalUrl().toDisplayString();
 }
 
 QString DownloadJob::fileNameFromContentDisposition(const QByteArray &header)

@@ -1,41 +1,43 @@
 #pragma once
 
+#include "net/HttpRequest.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
 #include <memory>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace fetchora {
 
 class Sha256;
 
-// One download of a catalogue link to a file on disk.
+// One download of a catalogue link to a file on disk, over the program's
+// one HTTP layer (HttpRequest: redirects, time-outs, failure texts).
 //
-//   start(url)            asks the server; redirects are followed (at most
-//                         kMaxRedirects, never from https to http)
-//   metaDataReady(...)    the server answered 2xx: a file name to offer and
-//                         the size, when it announced one
+//   start(url)            asks the server
+//   metaDataReady(...)    the server answered 2xx with a file: a name to offer
+//                         and the size, when it announced one
 //   saveTo(path)          the body goes into PATH.part, hashed on the way
 //   finished(ok)          once per start(): true when PATH holds the whole
 //                         body; false on any failure or cancel(), with
 //                         errorText() saying why
 //
-// Until saveTo() the reply keeps only a small read buffer, so a user taking
+// A link that answers with a web page (a vendor's download page, an error
+// page served as 200) is no file: the job looks at the first bytes before it
+// offers anything, and fails with failure() == WebPage instead of saving it.
+//
+// Until saveTo() the request keeps only a small read buffer, so a user taking
 // their time over the save-as question holds the connection, not the file,
-// in memory. While saving, the body is written out as it arrives through a
-// few fixed buffers, on a thread of the job's own that also computes the
-// SHA-256: memory use does not grow with the file, and a slow disk does not
-// hold up the window. Signals come in the job's own thread.
+// in memory; that wait does not count as a stalled server. While saving, the
+// body is written out as it arrives through a few fixed buffers, on a thread
+// of the job's own that also computes the SHA-256: memory use does not grow
+// with the file, and a slow disk does not hold up the window. Signals come in
+// the job's own thread.
 //
 // PATH appears only when the download is complete (PATH.part is renamed over
 // it, replacing an older PATH in one step where the system allows); after a
@@ -47,7 +49,6 @@ class DownloadJob : public QObject
 public:
     enum class State { Idle, Requesting, AwaitingTarget, Saving, Succeeded, Failed, Cancelled };
 
-    static constexpr int kMaxRedirects = 10;
     static constexpr int kDefaultTimeoutMs = 30000;
 
     DownloadJob(QNetworkAccessManager *manager, QObject *parent = nullptr);
@@ -55,10 +56,8 @@ public:
 
     // Time allowed for the server to answer a request with its headers (each
     // redirect is a new request), and for the body to go on after a pause.
-    void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
-    void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
-    int connectTimeout() const { return m_connectTimeoutMs; }
-    int idleTimeout() const { return m_idleTimeoutMs; }
+    void setConnectTimeout(int ms);
+    void setIdleTimeout(int ms);
 
     // Starts (or starts again after the end of an earlier run). Only http and
     // https addresses are downloaded.
@@ -75,21 +74,19 @@ public:
     {
         return m_state == State::Requesting || m_state == State::AwaitingTarget || m_state == State::Saving;
     }
-    QUrl url() const { return m_url; }
-    QUrl finalUrl() const { return m_currentUrl; } // after redirects
-    int redirectCount() const { return m_redirects; }
+    QUrl url() const;
+    QUrl finalUrl() const; // after redirects
+    int redirectCount() const;
     QString suggestedFileName() const { return m_suggestedName; }
     qint64 totalBytes() const { return m_total; } // -1 while unknown
     qint64 receivedBytes() const { return m_received; }
     QString targetPath() const { return m_target; }
     QString partPath() const { return m_target.isEmpty() ? QString() : m_target + QStringLiteral(".part"); }
-    QString errorText() const { return m_error; }
+    NetError::Kind failure() const { return m_error.kind; }
+    QString errorText() const { return m_error.text(displayName()); }
     // Lower-case hex SHA-256 of the saved file; empty until it succeeded.
     QByteArray sha256() const { return m_sha256; }
 
-    // Whether a redirect may be followed: only to http or https, and never from
-    // a secure address to an insecure one.
-    static bool redirectAllowed(const QUrl &from, const QUrl &to);
     // The name a Content-Disposition header gives (filename*= preferred over
     // filename=), unchecked; empty when it gives none.
     static QString fileNameFromContentDisposition(const QByteArray &header);
@@ -105,32 +102,20 @@ Q_SIGNALS:
     void finished(bool ok);
 
 private:
-    void sendRequest(const QUrl &url);
-    void onMetaData();
-    void onReadyRead();
-    void onReplyFinished();
-    void onWatchdog();
-    bool handleHeaders(); // false when the reply was replaced or the job failed
+    void onAnswered();
+    void onRequestFinished(bool ok);
     void pump();
     bool readAvailable();
     void onWriterWake();
     void complete();
-    QString writeErrorText(const QString &reason) const;
-    void fail(const QString &text);
-    void dropReply();
+    void failWrite(const QString &reason);
+    void fail(const NetError &error);
     void removePart();
-    QString networkErrorText() const;
     QString displayName() const;
-    QString host() const;
 
-    QNetworkAccessManager *m_manager;
-    QPointer<QNetworkReply> m_reply;
+    HttpRequest *m_request;
     State m_state = State::Idle;
-    QUrl m_url;
-    QUrl m_currentUrl;
-    int m_redirects = 0;
-    bool m_headersHandled = false;
-    bool m_replyDone = false;
+    bool m_bodyArrived = false;
     QString m_suggestedName;
     qint64 m_total = -1;
     qint64 m_received = 0;
@@ -142,13 +127,7 @@ private:
     class DiskWriter;
     std::unique_ptr<DiskWriter> m_writer; // while saving
     bool m_finishing = false;             // all read; waiting for the writer
-    QString m_error;
-    QList<QString> m_sslErrors;
-
-    int m_connectTimeoutMs = kDefaultTimeoutMs;
-    int m_idleTimeoutMs = kDefaultTimeoutMs;
-    QTimer m_watchdog;
-    QElapsedTimer m_sinceActivity; // since the request went out or data last came
+    NetError m_error;
 };
 
 } // namespace fetchora

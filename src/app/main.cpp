@@ -2,6 +2,7 @@
 #include "app/AppWindows.h"
 #include "app/MainWindow.h"
 #include "catalogue/Catalogue.h"
+#include "net/HttpRequest.h"
 #include "platform/ProfileEngine.h"
 #include "platform/SingleInstance.h"
 #include "platform/ui/DesktopShell.h"
@@ -27,6 +28,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fetchora"));
     QApplication::setApplicationVersion(AppState::programVersion());
+    // Users behind a proxy can download only through it.
+    useSystemProxy();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Find, download and install software from a curated catalogue."));

@@ -24,17 +24,14 @@ struct FetchResult
     int status = 0;
 };
 
-// Fetches an update file whole. The event loop keeps running meanwhile, so the
-// windows stay painted; only a 2xx answer counts, redirects are followed (never
-// from https to http), and an answer larger than the limit is refused.
+// Fetches an update file whole over the program's HTTP layer (HttpRequest:
+// redirects, time-outs, failure texts). The event loop keeps running meanwhile,
+// so the windows stay painted, but user input waits; only a complete 2xx answer
+// counts, and an answer larger than the limit is refused.
 FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits = {});
 
 // Replaces a file with new contents in one step: a crash or a full disk leaves
 // the old file as it was.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-
-// Fetches url and, only when that worked, replaces localFile with the answer.
-bool FileDownload(QNetworkAccessManager &network, const QUrl &url, const QString &localFile,
-                  QString *error = nullptr, const FetchLimits &limits = {});
 
 } // namespace fetchora

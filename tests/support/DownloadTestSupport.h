@@ -2,49 +2,45 @@
 
 #include "HttpTestServer.h"
 
-#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QNetworkAccessManager>
-#include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
 
 namespace fetchora::test {
 
-// Every wait for a loopback download is bounded; a few megabytes take far less.
+// Every wait for a loopback fetch is bounded; a few megabytes take far less.
 constexpr int kDownloadWaitMs = 15000;
 
 // Bytes that are not one value repeated, so a dropped or doubled piece shows.
 QByteArray sampleBytes(int size, int seed = 1);
-QByteArray sha256Hex(const QByteArray &bytes);
-// A port on the loopback address that was free a moment ago and that nobody
-// listens on now; 0 when no port could be had.
+inline QByteArray sha256Hex(const QByteArray &bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
+// A loopback port that was free a moment ago and that nobody listens on now.
 quint16 deadPort();
 // Every entry of a folder by name, hidden ones included: a left-over .part or
 // temporary file of a failed download or replacement shows here.
-QStringList folderEntries(const QString &dir);
+inline QStringList folderEntries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
 // Serves `body` with status 200 and nothing but a Content-Length, or, when it is
 // not announced, with no length at all: the end of the connection ends the body.
-void serveBody(HttpTestServer &server, const QString &path, const QByteArray &body, bool announceLength = true);
-
-// Where a download keeps the body until it is complete.
-QString partPath(const QString &target);
-// Nothing of a failed download may be left: neither the file nor its .part.
-void verifyNothingLeft(const QString &target);
+inline void serveBody(HttpTestServer &server, const QString &path, const QByteArray &body, bool announceLength = true)
+{
+    server.setRoute(path, {.body = body, .contentLength = announceLength ? -1 : -2});
+}
 
 // The base of the download and update tests: for every test function a fresh
 // loopback HttpTestServer, a network manager that never uses a proxy and a
-// scratch folder. A test that needs more declares its own init() and cleanup()
-// and calls these from them.
+// scratch folder. A test that needs more declares its own init() and cleanup() and
+// calls these from them.
 class DownloadTestCase : public QObject
 {
     Q_OBJECT
 
 protected Q_SLOTS:
-    // Only the loopback server is ever asked, whatever the environment says.
-    void initTestCase();
     void init();
     void cleanup();
 

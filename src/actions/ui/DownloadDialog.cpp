@@ -125,6 +125,8 @@ DownloadDialog::DownloadDialog(AppState &state, const QString &link, const Servi
     named(openFolderButton, "cmdOpenFolder");
     retryButton = new ThemedButton(QStringLiteral("Retry"), this);
     named(retryButton, "cmdRetry");
+    openInBrowserButton = new ThemedButton(QStringLiteral("Open in Browser"), this);
+    named(openInBrowserButton, "cmdOpenInBrowser");
     cancelButton = new ThemedButton(QStringLiteral("Cancel"), this);
     named(cancelButton, "cmdCancel");
     closeButton = new ThemedButton(QStringLiteral("Close"), this);
@@ -141,7 +143,7 @@ DownloadDialog::DownloadDialog(AppState &state, const QString &link, const Servi
     sizes->addWidget(speedLabel);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    for (ThemedButton *b : {openButton, openFolderButton, retryButton, cancelButton, closeButton})
+    for (ThemedButton *b : {openButton, openFolderButton, openInBrowserButton, retryButton, cancelButton, closeButton})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(statusLabel);
@@ -158,6 +160,7 @@ DownloadDialog::DownloadDialog(AppState &state, const QString &link, const Servi
     connect(openButton, &ThemedButton::clicked, this, &DownloadDialog::openFile);
     connect(openFolderButton, &ThemedButton::clicked, this, &DownloadDialog::openFolder);
     connect(retryButton, &ThemedButton::clicked, this, &DownloadDialog::begin);
+    connect(openInBrowserButton, &ThemedButton::clicked, this, &DownloadDialog::openInBrowser);
 
     setStage(Stage::Requesting);
 }
@@ -201,7 +204,8 @@ void DownloadDialog::onMetaData(const QString &suggestedName, qint64 total)
         const QString suggested = QDir(startFolder(m_state)).filePath(suggestedName);
         QPointer<DownloadDialog> alive(this);
         target = m_chooser->chooseSaveFile(this, QDir::toNativeSeparators(suggested));
-        if (!alive || m_closing)
+        // The download may have failed meanwhile (its failure is shown already).
+        if (!alive || m_closing || m_job->state() != DownloadJob::State::AwaitingTarget)
             return;
         if (target.isEmpty()) {
             cancelAndClose();
@@ -278,7 +282,7 @@ void DownloadDialog::onFinished(bool ok)
         hashEdit->setText(QString::fromLatin1(m_job->sha256()));
         hashEdit->setCursorPosition(0);
     } else {
-        setStage(Stage::Failed);
+        setStage(m_job->failure() == NetError::Kind::WebPage ? Stage::WebPage : Stage::Failed);
         statusLabel->setText(m_job->errorText());
         speedLabel->clear();
         progressBar->setRange(0, 1000);
@@ -292,10 +296,12 @@ void DownloadDialog::setStage(Stage stage)
     m_stage = stage;
     const bool done = stage == Stage::Succeeded;
     const bool failed = stage == Stage::Failed;
-    const bool running = !done && !failed;
+    const bool page = stage == Stage::WebPage;
+    const bool running = !done && !failed && !page;
     cancelButton->setVisible(running);
     closeButton->setVisible(!running);
     retryButton->setVisible(failed);
+    openInBrowserButton->setVisible(page);
     openButton->setVisible(done);
     openFolderButton->setVisible(done);
     pathCaption->setVisible(done);
@@ -303,7 +309,7 @@ void DownloadDialog::setStage(Stage stage)
     hashCaption->setVisible(done);
     hashEdit->setVisible(done);
     const bool transfer = stage == Stage::Downloading || done;
-    progressBar->setVisible(stage != Stage::Requesting && stage != Stage::Choosing);
+    progressBar->setVisible(stage != Stage::Requesting && stage != Stage::Choosing && !page);
     fileLabel->setVisible(transfer);
     sizeLabel->setVisible(transfer);
     speedLabel->setVisible(stage == Stage::Downloading);
@@ -314,7 +320,7 @@ void DownloadDialog::setStage(Stage stage)
         pathEdit->clear();
         hashEdit->clear();
     }
-    (running ? cancelButton : closeButton)->setDefault(true);
+    (running ? cancelButton : page ? openInBrowserButton : closeButton)->setDefault(true);
 }
 
 void DownloadDialog::cancelAndClose()
@@ -344,6 +350,13 @@ void DownloadDialog::openFolder()
     const QString folder = QFileInfo(m_job->targetPath()).absolutePath();
     if (!m_state.shell().openUrl(QUrl::fromLocalFile(folder)))
         m_state.prompter().warn(QStringLiteral("The folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
+}
+
+void DownloadDialog::openInBrowser()
+{
+    const QUrl url = QUrl::fromUserInput(m_link);
+    if (!m_state.shell().openUrl(url))
+        m_state.prompter().warn(QStringLiteral("%1 could not be opened.").arg(url.toDisplayString()));
 }
 
 QString DownloadDialog::humanSize(qint64 bytes)

@@ -40,8 +40,10 @@ struct DownloadServices
 // the Downloads folder), then name, progress, size, speed and time left with
 // a Cancel button; at the end the saved path and its SHA-256 for comparing
 // with the vendor's, with Open / Open Folder, or the reason it failed with
-// Retry. Cancel or closing the window at any time stops the download and
-// leaves nothing half-written behind.
+// Retry. A link that leads to a web page saves nothing: the window says so
+// and offers to open the page in the browser, where the download is. Cancel
+// or closing the window at any time stops the download and leaves nothing
+// half-written behind.
 //
 // Modeless and deleted on close; any number may run side by side.
 class DownloadDialog : public QWidget
@@ -50,7 +52,7 @@ class DownloadDialog : public QWidget
 public:
     using Services = DownloadServices;
 
-    enum class Stage { Requesting, Choosing, Downloading, Succeeded, Failed };
+    enum class Stage { Requesting, Choosing, Downloading, Succeeded, Failed, WebPage };
 
     // Opens a download window for `link` and starts it. `parent` only ties the
     // window's life to another window; it may be null.
@@ -90,6 +92,7 @@ public:
     ThemedButton *openButton;
     ThemedButton *openFolderButton;
     ThemedButton *retryButton;
+    ThemedButton *openInBrowserButton; // the link is a web page
     ThemedButton *cancelButton;
     ThemedButton *closeButton;
 
@@ -107,6 +110,7 @@ private:
     void cancelAndClose();
     void openFile();
     void openFolder();
+    void openInBrowser();
     void setStage(Stage stage);
     void showProgress(qint64 received, qint64 total, bool force);
 
