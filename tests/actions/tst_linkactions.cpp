@@ -20,7 +20,6 @@ private Q_SLOTS:
     {
         const QString link = "https://example.org/get?a=1&b=2+3#part 100%";
         const QUrl mail = mailUrl("someone@example.org", "Subject & more?", "Body: " + link);
-        QVERIFY(mail.isValid());
         QCOMPARE(mail.path(), "someone@example.org");
         const QUrlQuery query(mail);
         QCOMPARE(query.queryItems().size(), 2);

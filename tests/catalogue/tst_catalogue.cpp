@@ -154,68 +154,50 @@ private Q_SLOTS:
         QCOMPARE(presses({}, "", 1), QList<int>({-1}));
     }
 
-    void listFiles_data()
+    // A list file holds one item per line, exactly as written, and one that cannot be
+    // read is reported; a text contains an
+    // item when the item occurs in it, case significant.
+    void protectionLists_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("items");
-        QTest::newRow("every line end, blanks and empty lines kept")
-            << B("abc\r\n  padded  \r\n\r\ncr\rlf\nlast")
-            << QStringList{"abc", "  padded  ", "", "cr", "lf", "last"};
-        QTest::newRow("a last line end adds nothing") << B("one\r\ntwo\r\n") << QStringList{"one", "two"};
-        QTest::newRow("only an empty line") << B("\r\n") << QStringList{""};
-        QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("Windows-1252") << B("caf\xE9\r\n") << QStringList{"café"};
-        QTest::newRow("UTF-8 with a mark") << B("\xEF\xBB\xBFna\xC3\xAFve") << QStringList{"naïve"};
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("contained"); // the first item the text contains
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &items,
+                            const char *text, int contained) {
+            QTest::newRow(name) << bytes << items << QString(text) << contained;
+        };
+        row("every line end; an empty item is in every text", B("abc\r\n  pad  \r\n\r\ncr\rlf\nend"),
+            {"abc", "  pad  ", "", "cr", "lf", "end"}, "none of them", 2);
+        row("a last line end adds nothing", B("one\r\ntwo\r\n"), {"one", "two"}, "twenty two", 1);
+        row("in the host", B("abc"), {"abc"}, "https://abc.example.org/setup.exe", 0);
+        row("case matters", B("abc"), {"abc"}, "https://x.org/ABC/setup.exe", -1);
+        row("blanks belong to the item", B(" abc\n"), {" abc"}, "https://x.org/abc", -1);
+        row("first contained item", B("none\nTool\nToolbar"), {"none", "Tool", "Toolbar"}, "Great Toolbar",
+            1);
+        row("Windows-1252", B("caf\xE9\r\n"), {"café"}, "Café café", 0);
+        row("UTF-8 with a mark", B("\xEF\xBB\xBFna\xC3\xAFve"), {"naïve"}, "NAÏVE", -1);
+        row("empty file", QByteArray(), {}, "anything", -1);
     }
 
-    void listFiles()
+    void protectionLists()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, items);
+        QFETCH(QString, text);
+        QFETCH(int, contained);
         QTemporaryDir dir;
-        QVERIFY(test::writeFile(blacklistPath(dir.path()), bytes));
-        QStringList errors;
-        QCOMPARE(loadProtectionLists(dir.path(), &errors).blacklist, items);
-        QVERIFY(errors.isEmpty());
-    }
-
-    void unreadableListFileIsReported()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("FOAdware.def"));
-        QVERIFY(test::writeFile(signaturesPath(dir.path()), "FOApps.def"));
+        QVERIFY(test::writeFile(blacklistPath(dir.path()), bytes)
+                && QDir(dir.path()).mkdir("FOSignatures.ddl"));
         QStringList errors;
         const ProtectionLists lists = loadProtectionLists(dir.path(), &errors);
-        QCOMPARE(lists.signatures, QStringList{"FOApps.def"});
-        QVERIFY(lists.adware.isEmpty() && lists.blacklist.isEmpty());
-        // The missing blacklist is no error; the folder in place of a file is.
+        // A missing list is no error; a folder in place of one is reported.
         QCOMPARE(errors.size(), 1);
-        QVERIFY(errors.first().contains("FOAdware.def"));
-    }
-
-    void containment_data()
-    {
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("in the host") << QStringList{"abc"} << "https://abc.example.org/setup.exe" << 0;
-        QTest::newRow("in the path") << QStringList{"abc"} << "https://x.org/xabcx/s.exe" << 0;
-        QTest::newRow("case matters") << QStringList{"abc"} << "https://x.org/ABC/s.exe" << -1;
-        QTest::newRow("blanks belong to the item") << QStringList{" abc"} << "https://x.org/abc" << -1;
-        QTest::newRow("first contained item")
-            << QStringList{"none", "Toolbar", "Tool"} << "Great Toolbar" << 1;
-        QTest::newRow("empty item is in every text") << QStringList{"none", ""} << "anything" << 1;
-        QTest::newRow("empty list") << QStringList() << "anything" << -1;
-    }
-
-    void containment()
-    {
-        QFETCH(QStringList, items);
-        QFETCH(QString, text);
-        QFETCH(int, expected);
-        const ProtectionLists lists{{}, items, items};
-        QCOMPARE(lists.isBarred(text), expected >= 0);
-        QCOMPARE(lists.adwareItemIn(text), expected);
+        QVERIFY(errors.first().contains("FOSignatures.ddl"));
+        QVERIFY(lists.signatures.isEmpty() && lists.adware.isEmpty());
+        QCOMPARE(lists.blacklist, items);
+        QCOMPARE(lists.isBarred(text), contained >= 0);
+        QCOMPARE(ProtectionLists({{}, {}, items}).adwareItemIn(text), contained);
     }
 };
 
