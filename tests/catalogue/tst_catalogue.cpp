@@ -44,6 +44,7 @@ private Q_SLOTS:
         QCOMPARE(catalogue.entries(Database::Apps, "all"), QStringList({"One", "Two"}));
         QCOMPARE(catalogue.value(Database::Apps, "All", "ONE"), "1b");
         QCOMPARE(catalogue.categories(Database::Apps).size(), 2);
+        QVERIFY(applicationPath().endsWith('/')); // the Data folder is found beside the program
     }
 
     // The catalogue as it ships: every database loads and has an "All" section
