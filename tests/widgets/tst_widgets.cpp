@@ -54,25 +54,23 @@ private Q_SLOTS:
         list.clear();
         QCOMPARE(firstArguments(rows), QList<int>({1, -1, 2, -1}));
         QCOMPARE(firstArguments(counts), QList<int>({3, 1, 0}));
+        list.setItems({"Kit 2", "KIT", "Kit"});
+        QCOMPARE(list.findExact("Kit"), 1);
+        QCOMPARE(list.findExact("Kit", Qt::CaseSensitive), 2);
+        QCOMPARE(list.findExact("Kit", Qt::CaseInsensitive, 2), 2);
+        QCOMPARE(list.findExact("Ki"), -1);
 
         list.setSorted(true);
         list.setItems({"zip", "Apple", "banana"});
         list.addItem("Cherry");
         list.addItems({"aardvark", "Zulu"});
         QCOMPARE(list.items(), QStringList({"aardvark", "Apple", "banana", "Cherry", "zip", "Zulu"}));
-        list.setSorted(false);
-        list.addItem("B");
-        QCOMPARE(list.text(6), "B");
-        list.setItems({"Kit 2", "KIT", "Kit"});
-        QCOMPARE(list.findExact("Kit"), 1);
-        QCOMPARE(list.findExact("Kit", Qt::CaseSensitive), 2);
-        QCOMPARE(list.findExact("Kit", Qt::CaseInsensitive, 2), 2);
-        QCOMPARE(list.findExact("Ki"), -1);
     }
 
     // A colour left out (say, read from a damaged settings file) falls back to
-    // the default for that slot; the other is kept and painted.
-    void buttonColoursFallBack()
+    // the default for that slot; the other is kept and painted: the first at
+    // rest, the second under the pointer.
+    void buttonColours()
     {
         ThemedButton button;
         button.resize(120, 32);
@@ -84,6 +82,12 @@ private Q_SLOTS:
         QCOMPARE(button.firstColor(), ThemedButton::defaultFirstColor());
         QCOMPARE(button.secondColor(), QColor(1, 2, 3));
         QCOMPARE(pixelAt(&button, body), ThemedButton::defaultFirstColor());
+        // The second colour shows while the pointer is over the button.
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        QTest::mouseMove(&button, body);
+        QTRY_VERIFY(button.underMouse());
+        QCOMPARE(pixelAt(&button, body), QColor(1, 2, 3));
     }
 
     void toolBar()
@@ -124,6 +128,7 @@ private Q_SLOTS:
         bar.setPanelText(0, text);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(bar.panelText(0), text);
+        QCOMPARE(bar.panel(0)->toolTip(), text); // the whole link, for a line cut short
         const QString shown = bar.panelDisplayText(0);
         QVERIFY2(shown.startsWith("first second third ") && shown.endsWith(QChar(0x2026)), qPrintable(shown));
         QVERIFY(bar.panel(0)->fontMetrics().horizontalAdvance(shown) <= bar.panel(0)->width());
