@@ -92,7 +92,6 @@ private Q_SLOTS:
         row("single quotes off", B("[A]\nk='abc'"), "A", "k", "abc");
         row("mismatched quotes kept", B("[A]\nk=\"abc'"), "A", "k", "\"abc'");
         row("lone quote kept", B("[A]\nk=\""), "A", "k", "\"");
-        row("one pair only", B("[A]\nk='\"x\"'"), "A", "k", "\"x\"");
         row("comment does not hide the key", B("[A]\n;k=0\nk=1\n"), "A", "k", "1");
         row("commented header is no header", B("[A]\n;[B]\nj=2"), "A", "j", "2");
         row("one Windows-1252 byte decides", B("[A]\nk=caf\xC3\xA9\nz=\xE9\n"), "A", "k", "cafÃ©");
