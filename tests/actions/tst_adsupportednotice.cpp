@@ -3,7 +3,6 @@
 #include "actions/ui/AdSupportedNotice.h"
 #include "widgets/ThemedButton.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
