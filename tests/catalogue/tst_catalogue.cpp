@@ -1,190 +1,205 @@
+// Tests for the catalogue: the databases and their definition files, what selecting
+// an entry means, find-next and sorting, and the blacklist, adware and signature
+// lists. The bundled catalogue is checked as it ships.
+
 #include "TestSupport.h"
+#include "catalogue/Browsing.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/ProtectionLists.h"
 #include "platform/ProfileEngine.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace fetchora;
-using fetchora::test::writeFile;
+using Warning = EntrySelection::Warning;
+
+#define B(s) QByteArray((s), qsizetype(sizeof(s) - 1))
 
 class TestCatalogue : public QObject
 {
     Q_OBJECT
 
-private:
-    QString writeDef(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        if (!writeFile(path, bytes))
-            qFatal("could not write %s", qPrintable(path));
-        return path;
-    }
-
 private Q_SLOTS:
-    void categoriesInFileOrderPerDatabase()
+    void categoriesAndEntries()
     {
+        // The file of each database, in the order of the databases; no FOSlim.def is
+        // written, so that database stays empty while the others load.
+        const QStringList files{"FOApps.def",    "FOPortable.def", "",
+                                "FOSpecial.def", "FOPages.def",    "FInstalls.def"};
         QTemporaryDir dir;
-        writeDef(dir, "FOApps.def", "[Browsers]\r\nFirefox=LINK1\r\n[All]\r\nFirefox=LINK1\r\n[Tools]\r\n");
-        writeDef(dir, "FOPortable.def", "[P1]\n[P2]\n");
-        writeDef(dir, "FOSpecial.def", "[Windows Starter Kit]\nA=b\n");
-        writeDef(dir, "FOPages.def", "[Help]\n");
-        writeDef(dir, "FInstalls.def", "[Setups]\n");
-        // No FOSlim.def: that database stays empty, the others load.
+        for (const QString &name : files)
+            QVERIFY(name.isEmpty()
+                    || test::writeFile(dir.filePath(name), "[" + name.toUtf8() + "]\r\n[All]\r\n"));
         ProfileEngine engine;
         Catalogue catalogue(engine, dir.path());
-        catalogue.loadCategories();
-        QCOMPARE(catalogue.categories(Database::Apps), QStringList({"Browsers", "All", "Tools"}));
-        QCOMPARE(catalogue.categories(Database::Portable), QStringList({"P1", "P2"}));
-        QVERIFY(catalogue.categories(Database::Slim).isEmpty());
-        QCOMPARE(catalogue.categories(Database::Special), QStringList({"Windows Starter Kit"}));
-        QCOMPARE(catalogue.categories(Database::Pages), QStringList({"Help"}));
-        QCOMPARE(catalogue.categories(Database::Install), QStringList({"Setups"}));
-        QCOMPARE(QFileInfo(catalogue.path(Database::Install)).fileName(), QString("FInstalls.def"));
-        QCOMPARE(QFileInfo(catalogue.path(Database::Slim)).absolutePath(), QDir(dir.path()).absolutePath());
-    }
-
-    void missingDataFolderGivesEmptyCatalogue()
-    {
-        ProfileEngine engine;
-        Catalogue catalogue(engine, QStringLiteral("/nonexistent/fetchora/Data"));
         catalogue.loadCategories();
         for (Database db : kAllDatabases)
-            QVERIFY(catalogue.categories(db).isEmpty());
-        QVERIFY(catalogue.entries(Database::Apps, "Browsers").isEmpty());
-        QCOMPARE(catalogue.value(Database::Apps, "Browsers", "Firefox"), QString());
+            QCOMPARE(catalogue.categories(db),
+                     files[int(db)].isEmpty() ? QStringList() : QStringList({files[int(db)], "All"}));
+        // Entries and values are read at each selection, categories at start-up only.
+        QVERIFY(test::writeFile(catalogue.path(Database::Apps), "[All]\nOne= 1b \nTwo=22\n"));
+        QCOMPARE(catalogue.entries(Database::Apps, "all"), QStringList({"One", "Two"}));
+        QCOMPARE(catalogue.value(Database::Apps, "All", "ONE"), "1b");
+        QCOMPARE(catalogue.categories(Database::Apps).size(), 2);
+        QVERIFY(applicationPath().endsWith('/')); // the Data folder is found beside the program
     }
 
-    void entryNamesFollowTheLineRules()
-    {
-        QTemporaryDir dir;
-        const QString path = writeDef(dir, "FOApps.def",
-                                      "[Tools]\r\n"
-                                      "Firefox=LINK1\r\n"
-                                      "no equals sign here\r\n"
-                                      "Some=Name=x\r\n"
-                                      "; a comment=not an entry\r\n"
-                                      "=nameless\r\n"
-                                      "  Spaced Name  =  spaced value  \r\n"
-                                      "Firefox=LINK2\r\n"
-                                      "\r\n"
-                                      "Last=z");
-        ProfileEngine engine;
-        QCOMPARE(readCategoryEntries(engine, path, "Tools"),
-                 QStringList({"Firefox", "Some", "", "Spaced Name", "Firefox", "Last"}));
-        QCOMPARE(readEntryValue(engine, path, "Tools", "Firefox"), QString("LINK1"));
-        QCOMPARE(readEntryValue(engine, path, "Tools", "Some"), QString("Name=x"));
-        QCOMPARE(readEntryValue(engine, path, "Tools", "Spaced Name"), QString("spaced value"));
-        QCOMPARE(readEntryValue(engine, path, "tools", "FIREFOX"), QString("LINK1"));
-        QCOMPARE(readEntryValue(engine, path, "Tools", "no equals sign here"), QString());
-        QCOMPARE(readEntryValue(engine, path, "Tools", "Missing"), QString());
-        QCOMPARE(readEntryValue(engine, path, "Nowhere", "Firefox"), QString());
-        QVERIFY(readCategoryEntries(engine, path, "Nowhere").isEmpty());
-    }
-
-    void valuesAndListsComeBackWhole()
-    {
-        // Long links, many entries and many categories used to be cut by
-        // fixed buffers; every one must come back complete.
-        QTemporaryDir dir;
-        const QString longLink = "https://example.org/" + QString(300, 'a') + "/setup.exe";
-        QByteArray bytes = "[Big]\r\nLong=" + longLink.toUtf8() + "\r\n";
-        for (int i = 0; i < 20000; ++i)
-            bytes += "Entry " + QByteArray::number(i) + "=https://example.org/" + QByteArray::number(i) + "\r\n";
-        for (int i = 0; i < 2000; ++i)
-            bytes += "[A rather long category name number " + QByteArray::number(i) + "]\r\n";
-        const QString path = writeDef(dir, "FOApps.def", bytes);
-        ProfileEngine engine;
-        QCOMPARE(readEntryValue(engine, path, "Big", "Long"), longLink);
-        const QStringList names = readCategoryEntries(engine, path, "Big");
-        QCOMPARE(names.size(), 20001);
-        QCOMPARE(names.last(), QString("Entry 19999"));
-        Catalogue catalogue(engine, dir.path());
-        catalogue.loadCategories();
-        QCOMPARE(catalogue.categories(Database::Apps).size(), 2001);
-        QCOMPARE(catalogue.categories(Database::Apps).last(), QString("A rather long category name number 1999"));
-    }
-
-    void everySelectionSeesTheFileAsItIsNow()
-    {
-        QTemporaryDir dir;
-        const QString path = writeDef(dir, "FOApps.def", "[Tools]\nOne=1\n");
-        ProfileEngine engine;
-        Catalogue catalogue(engine, dir.path());
-        catalogue.loadCategories();
-        QCOMPARE(catalogue.entries(Database::Apps, "Tools"), QStringList({"One"}));
-        writeFile(path, "[Tools]\nOne=1b\nTwo=2\n");
-        QCOMPARE(catalogue.entries(Database::Apps, "Tools"), QStringList({"One", "Two"}));
-        QCOMPARE(catalogue.value(Database::Apps, "Tools", "One"), QString("1b"));
-        QFile::remove(path);
-        QVERIFY(catalogue.entries(Database::Apps, "Tools").isEmpty());
-        // Categories are read at start-up only.
-        QCOMPARE(catalogue.categories(Database::Apps), QStringList({"Tools"}));
-    }
-
-    void filesAndAssociatedPrograms()
-    {
-        QTemporaryDir dir;
-        const QString path = writeDef(dir, "FOBlacklist.def", "host\n");
-        QVERIFY(fileExists(path));
-        QVERIFY(fileExists(dir.path()));
-        QVERIFY(!fileExists(dir.filePath("nothing.def")));
-        QVERIFY(!fileExists(QString()));
-
-        test::RecordingShell shell;
-        QVERIFY(openWithAssociatedProgram(shell, path));
-        QCOMPARE(shell.opened.size(), 1);
-        QCOMPARE(shell.opened.first(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-        shell.result = false;
-        QVERIFY(!openWithAssociatedProgram(shell, path));
-    }
-
-    void applicationPathEndsInSeparator()
-    {
-        QVERIFY(applicationPath().endsWith('/'));
-        QVERIFY(!applicationPath().endsWith("//"));
-    }
-
-    // The catalogue that ships with the program: every database loads, the All
-    // sections repeat every entry, and links are https or commands.
-    void bundledCatalogueIsComplete()
+    // The catalogue as it ships: every database loads and has an "All" section
+    // that repeats every entry, links are https (commands aside), the lists load
+    // and the update list names files that exist.
+    void bundledCatalogue()
     {
         const QString data = test::bundledDataDir();
         QVERIFY2(QFileInfo(data).isDir(), qPrintable(data));
         ProfileEngine engine;
         Catalogue catalogue(engine, data);
         catalogue.loadCategories();
-        const std::pair<Database, int> minimum[] = {
-            {Database::Apps, 150}, {Database::Portable, 40}, {Database::Slim, 20},
-            {Database::Special, 10}, {Database::Pages, 10}, {Database::Install, 10}};
-        for (const auto &[db, least] : minimum) {
-            const QStringList cats = catalogue.categories(db);
-            QVERIFY2(cats.contains("All"), qPrintable(definitionFileName(db)));
-            QSet<QString> inCategories;
-            QSet<QString> inAll;
-            for (const QString &cat : cats) {
-                for (const QString &name : catalogue.entries(db, cat)) {
-                    const QString link = catalogue.value(db, cat, name);
-                    QVERIFY2(!link.isEmpty(), qPrintable(name));
+        for (Database db : kAllDatabases) {
+            QSet<QString> inCategories, inAll;
+            for (const QString &category : catalogue.categories(db)) {
+                for (const QString &name : catalogue.entries(db, category)) {
+                    const QString link = catalogue.value(db, category, name);
                     const bool command = db == Database::Install
-                        || (db == Database::Special && name.contains(QLatin1String("cmd")));
-                    if (!command)
-                        QVERIFY2(link.startsWith("https://"), qPrintable(name + " = " + link));
-                    (cat == "All" ? inAll : inCategories).insert(name);
+                        || (db == Database::Special && isCommandEntry(name));
+                    QVERIFY2(command ? !link.isEmpty() : link.startsWith("https://"),
+                             qPrintable(name + " = " + link));
+                    (category == "All" ? inAll : inCategories).insert(name);
                 }
             }
-            QVERIFY2(inCategories.size() >= least, qPrintable(definitionFileName(db)));
+            QVERIFY2(inCategories.size() >= 10, qPrintable(definitionFileName(db)));
             QCOMPARE(inAll, inCategories);
         }
-        QVERIFY(catalogue.categories(Database::Apps).size() >= 16);
-        QVERIFY(catalogue.categories(Database::Special).contains("Windows Starter Kit"));
-        // The update list names files that exist.
-        for (const QString &name : QString::fromUtf8(test::readFile(data + "/FOSignatures.ddl"))
-                                       .split(QRegularExpression("[\r\n]+"), Qt::SkipEmptyParts))
-            QVERIFY2(QFileInfo::exists(data + "/" + name.trimmed()), qPrintable(name));
+        QStringList errors;
+        const ProtectionLists lists = loadProtectionLists(data, &errors);
+        QVERIFY(errors.isEmpty());
+        QVERIFY(lists.signatures.contains("FOApps.def"));
+        for (const QString &name : lists.signatures)
+            QVERIFY2(QFileInfo(data + "/" + name).isFile(), qPrintable(name));
+    }
+
+    void selectingAnEntry_data()
+    {
+        QTest::addColumn<int>("db");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("warningOption");
+        QTest::addColumn<QStringList>("adware");
+        QTest::addColumn<QString>("outcome"); // link state, then warning
+        const auto row = [](const char *name, Database db, const char *entry, bool option,
+                            const QStringList &adware, const char *outcome) {
+            QTest::newRow(name) << int(db) << QString(entry) << option << adware << QString(outcome);
+        };
+        const QStringList cc{"CCleaner"};
+        row("barred and ad-supported", Database::Apps, "CCleaner", true, cc, "barred, show");
+        row("another name closes", Database::Apps, "Clean", true, cc, "direct, close");
+        row("no value: only the warning", Database::Apps, "NoValue", true, cc, "no link, close");
+        row("option off", Database::Apps, "CCleaner", false, cc, "barred, untouched");
+        row("empty adware list", Database::Apps, "Clean", true, {}, "direct, untouched");
+        row("Slim warns", Database::Slim, "CCleaner", true, cc, "barred, show");
+        row("Portable never warns", Database::Portable, "CCleaner", true, cc, "barred, untouched");
+        row("Special never warns", Database::Special, "CCleaner", true, cc, "barred, untouched");
+    }
+
+    void selectingAnEntry()
+    {
+        QFETCH(int, db);
+        QFETCH(QString, entry);
+        QFETCH(bool, warningOption);
+        QFETCH(QStringList, adware);
+        QFETCH(QString, outcome);
+        QTemporaryDir dir;
+        for (Database each : {Database::Apps, Database::Portable, Database::Slim, Database::Special})
+            test::writeFile(dir.filePath(definitionFileName(each)),
+                            "[Tools]\r\nCCleaner=https://bad.example/c.exe\r\n"
+                            "Clean=  https://good.example/c.exe \r\nNoValue=\r\n");
+        ProfileEngine engine;
+        const ProtectionLists lists{{}, {"bad.example"}, adware};
+        const EntrySelection s = selectEntry(Catalogue(engine, dir.path()), Database(db), "Tools", entry,
+                                             lists, warningOption);
+        const char *warnings[] = {"untouched", "show", "close"};
+        const QString link = !s.hasLink ? "no link" : s.directDownload ? "direct" : "barred";
+        QCOMPARE(link + ", " + warnings[int(s.warning)], outcome);
+        if (s.warning == Warning::Show)
+            QVERIFY(s.warningCaption.endsWith(entry));
+    }
+
+    void commandEntriesAndSorting()
+    {
+        QVERIFY(isCommandEntry("Defrag (cmd)"));
+        QVERIFY(!isCommandEntry("Command Prompt") && !isCommandEntry("CMD tools"));
+        QCOMPARE(sortedByCharacterCode({"beta", "Alpha", "alpha", "_", "Z"}),
+                 QStringList({"Alpha", "Z", "_", "alpha", "beta"}));
+        // An item holding what used to be the join separator stays whole.
+        QCOMPARE(sortedByCharacterCode({"x¦¦y", "a"}), QStringList({"a", "x¦¦y"}));
+    }
+
+    // Successive key presses in a search box: each search goes on after the last
+    // match, and starts at the top again after a miss or a match on the last name.
+    void findNext()
+    {
+        const auto presses = [](const QStringList &names, const QString &text, int count, int position = -1) {
+            QList<int> matches;
+            for (int i = 0; i < count; ++i) {
+                const FindNextResult r = fetchora::findNext(names, text, position);
+                matches << r.match;
+                position = r.nextPosition;
+            }
+            return matches;
+        };
+        const QStringList birds{"Firefox", "Firebird", "Thunderbird"};
+        QCOMPARE(presses(birds, "fire", 4), QList<int>({0, 1, -1, 0}));
+        QCOMPARE(presses(birds, "  BIRD ", 3), QList<int>({1, 2, 1}));
+        QCOMPARE(presses(birds, "", 4), QList<int>({0, 1, 2, 0}));
+        QCOMPARE(presses(birds, "fire", 2, 10), QList<int>({-1, 0}));
+        QCOMPARE(presses({}, "", 1), QList<int>({-1}));
+    }
+
+    // A list file holds one item per line, exactly as written, and one that cannot be
+    // read is reported; a text contains an
+    // item when the item occurs in it, case significant.
+    void protectionLists_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("contained"); // the first item the text contains
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &items,
+                            const char *text, int contained) {
+            QTest::newRow(name) << bytes << items << QString(text) << contained;
+        };
+        row("every line end; an empty item is in every text", B("abc\r\n  pad  \r\n\r\ncr\rlf\nend"),
+            {"abc", "  pad  ", "", "cr", "lf", "end"}, "none of them", 2);
+        row("a last line end adds nothing", B("one\r\ntwo\r\n"), {"one", "two"}, "twenty two", 1);
+        row("in the host", B("abc"), {"abc"}, "https://abc.example.org/setup.exe", 0);
+        row("case matters", B("abc"), {"abc"}, "https://x.org/ABC/setup.exe", -1);
+        row("blanks belong to the item", B(" abc\n"), {" abc"}, "https://x.org/abc", -1);
+        row("first contained item", B("none\nTool\nToolbar"), {"none", "Tool", "Toolbar"}, "Great Toolbar",
+            1);
+        row("Windows-1252", B("caf\xE9\r\n"), {"café"}, "Café café", 0);
+        row("UTF-8 with a mark", B("\xEF\xBB\xBFna\xC3\xAFve"), {"naïve"}, "NAÏVE", -1);
+        row("empty file", QByteArray(), {}, "anything", -1);
+    }
+
+    void protectionLists()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, items);
+        QFETCH(QString, text);
+        QFETCH(int, contained);
+        QTemporaryDir dir;
+        QVERIFY(test::writeFile(blacklistPath(dir.path()), bytes)
+                && QDir(dir.path()).mkdir("FOSignatures.ddl"));
+        QStringList errors;
+        const ProtectionLists lists = loadProtectionLists(dir.path(), &errors);
+        // A missing list is no error; a folder in place of one is reported.
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.first().contains("FOSignatures.ddl"));
+        QVERIFY(lists.signatures.isEmpty() && lists.adware.isEmpty());
+        QCOMPARE(lists.blacklist, items);
+        QCOMPARE(lists.isBarred(text), contained >= 0);
+        QCOMPARE(ProtectionLists({{}, {}, items}).adwareItemIn(text), contained);
     }
 };
 
