@@ -21,7 +21,9 @@ QByteArray readFile(const QString &path)
 
 QString bundledDataDir()
 {
-    return qEnvironmentVariable("FETCHORA_SOURCE_DIR") + QStringLiteral("/data/Data");
+    // CTest names the source folder; a test started by hand finds it where it was built from.
+    const QString sources = qEnvironmentVariable("FETCHORA_SOURCE_DIR", QStringLiteral(QT_TESTCASE_SOURCEDIR "/.."));
+    return sources + QStringLiteral("/data/Data");
 }
 
 } // namespace fetchora::test
