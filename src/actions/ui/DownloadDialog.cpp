@@ -1,6 +1,7 @@
 #include "DownloadDialog.h"
 
 #include "actions/DownloadJob.h"
+#include "actions/LinkActions.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
@@ -354,7 +355,7 @@ void DownloadDialog::openFolder()
 
 void DownloadDialog::openInBrowser()
 {
-    const QUrl url = QUrl::fromUserInput(m_link);
+    const QUrl url = browserUrl(m_link);
     if (!m_state.shell().openUrl(url))
         m_state.prompter().warn(QStringLiteral("%1 could not be opened.").arg(url.toDisplayString()));
 }
