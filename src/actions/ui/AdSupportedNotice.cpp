@@ -112,29 +112,23 @@ void AdSupportedNotice::showFor(const QString &caption)
 
 bool AdSupportedNotice::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != titleBar && watched != captionLabel)
+    const QEvent::Type type = event->type();
+    // Only mouse events are mouse events: the strip gets paint and layout events too.
+    if ((watched != titleBar && watched != captionLabel)
+        || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease))
         return QWidget::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton) {
-            m_dragging = true;
-            m_dragOffset = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
-            return true;
-        }
-        break;
-    case QEvent::MouseMove:
-        if (m_dragging && (mouse->buttons() & Qt::LeftButton)) {
-            move(mouse->globalPosition().toPoint() - m_dragOffset);
-            return true;
-        }
-        break;
-    case QEvent::MouseButtonRelease:
-        m_dragging = false;
-        break;
-    default:
-        break;
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragOffset = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
+        return true;
     }
+    if (type == QEvent::MouseMove && m_dragging && (mouse->buttons() & Qt::LeftButton)) {
+        move(mouse->globalPosition().toPoint() - m_dragOffset);
+        return true;
+    }
+    if (type == QEvent::MouseButtonRelease)
+        m_dragging = false;
     return QWidget::eventFilter(watched, event);
 }
 
