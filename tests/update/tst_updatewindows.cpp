@@ -8,6 +8,7 @@
 #include "update/ui/MirrorWindow.h"
 #include "update/ui/UpdateWindow.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
@@ -72,6 +73,31 @@ private Q_SLOTS:
         QTest::mouseClick(w->restartButton, Qt::LeftButton);
         QCOMPARE(app->window.appsPage->categories->items(), QStringList({"New", "Newer"}));
         QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.08");
+    }
+
+    // The two ways the program opens the update window by itself: the start-up
+    // question's Yes, and the automatic check, which runs only when switched on,
+    // once, catalogue first.
+    void startUpOpensTheUpdateWindow()
+    {
+        QVERIFY(startProgram());
+        address()->setText(m_server.url("/").toString()); // asks nobody: not a trusted mirror
+        m_windows->scheduleAutomaticCheck(0);
+        QCoreApplication::processEvents();
+        QVERIFY(!m_windows->updateWindow());
+        app->window.optionsPage->autoUpdateCheck->setChecked(true);
+        m_windows->scheduleAutomaticCheck(0);
+        QTRY_VERIFY(m_windows->updateWindow() && !m_windows->updateWindow()->logView->toPlainText().isEmpty());
+        const QString log = m_windows->updateWindow()->logView->toPlainText();
+        QCOMPARE(log.count("Signatures found in FOApps.def"), 1);
+        QVERIFY2(log.indexOf("FOApps.def") < log.indexOf("Version of Fetchora"), qPrintable(log));
+        m_windows->updateWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QVERIFY(QFile::remove(dataFile("FOVersion.ini")));
+        app->prompter.answers = {true};
+        app->window.askForUpdateIfNeeded();
+        QVERIFY(m_windows->updateWindow() && m_windows->updateWindow()->isVisible());
     }
 
     void switchingMirrorsOpensAFreshUpdateWindow_data()
