@@ -37,8 +37,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -58,22 +58,21 @@ constexpr int kBigCategory = 212;
 constexpr int kOtherCategory = kBigCategory + 1;
 constexpr int kFirstId = 10000;
 
-const char *const kTopics[25] = {
-    "Audio", "Video", "Image", "Backup", "Security", "Network", "Office", "Developer",
-    "Disk", "System", "Browser", "Messaging", "Education", "Science", "Finance", "Games",
-    "Font", "Archive", "Desktop", "Email", "File", "Media Server", "Remote Access",
-    "Virtualization", "Accessibility"};
-const char *const kKinds[20] = {
-    "Tools", "Editors", "Players", "Converters", "Utilities", "Managers", "Viewers",
-    "Recorders", "Cleaners", "Monitors", "Clients", "Servers", "Launchers", "Extensions",
-    "Libraries", "Runtimes", "Drivers", "Plugins", "Suites", "Helpers"};
+const char *const kTopics[25] = {"Audio",   "Video",        "Image",         "Backup",         "Security",
+                                 "Network", "Office",       "Developer",     "Disk",           "System",
+                                 "Browser", "Messaging",    "Education",     "Science",        "Finance",
+                                 "Games",   "Font",         "Archive",       "Desktop",        "Email",
+                                 "File",    "Media Server", "Remote Access", "Virtualization", "Accessibility"};
+const char *const kKinds[20] = {"Tools",    "Editors", "Players",   "Converters", "Utilities",
+                                "Managers", "Viewers", "Recorders", "Cleaners",   "Monitors",
+                                "Clients",  "Servers", "Launchers", "Extensions", "Libraries",
+                                "Runtimes", "Drivers", "Plugins",   "Suites",     "Helpers"};
 
 QString categoryName(int index)
 {
     if (index == kBigCategory)
         return QStringLiteral("Utilities (Complete Collection)");
-    return QStringLiteral("%1 %2").arg(QLatin1String(kTopics[index % 25]),
-                                      QLatin1String(kKinds[index / 25]));
+    return QStringLiteral("%1 %2").arg(QLatin1String(kTopics[index % 25]), QLatin1String(kKinds[index / 25]));
 }
 
 int entriesIn(int index)
@@ -93,14 +92,13 @@ int entriesIn(int index)
 void appendEntry(QByteArray &out, int id, const char *host, const char *kind)
 {
     static const char *const names[5] = {"Application %d (x64)", "Application %d (x86)",
-                                         "Application %d Portable (x64)", "Application %d*",
-                                         "Application %d (ARM64)"};
+                                         "Application %d Portable (x64)", "Application %d*", "Application %d (ARM64)"};
     static const char *const archs[5] = {"x64", "x86", "x64-portable", "x64", "arm64"};
     char name[64];
     char line[256];
     std::snprintf(name, sizeof name, names[id % 5], id);
-    const int n = std::snprintf(line, sizeof line, "%s=https://%s/product%d/%s-%d-%s-full-installer.exe\r\n",
-                                name, host, id, kind, id, archs[id % 5]);
+    const int n = std::snprintf(line, sizeof line, "%s=https://%s/product%d/%s-%d-%s-full-installer.exe\r\n", name,
+                                host, id, kind, id, archs[id % 5]);
     out.append(line, n);
 }
 
@@ -115,8 +113,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 // Without a version file the program would offer an update at start.
 bool writeVersionFile(const QString &dir)
 {
-    return writeFile(QDir(dir).filePath(QStringLiteral("FOVersion.ini")),
-                     QByteArray("[Signature]\r\nVersion=1\r\n"));
+    return writeFile(QDir(dir).filePath(QStringLiteral("FOVersion.ini")), QByteArray("[Signature]\r\nVersion=1\r\n"));
 }
 
 QByteArray bigAppsFile()
@@ -160,9 +157,11 @@ int generate(const QString &work)
     }
     const QByteArray apps = bigAppsFile();
     bool ok = writeFile(QDir(big).filePath(definitionFileName(Database::Apps)), apps);
-    const std::pair<Database, const char *> small[] = {
-        {Database::Portable, "portable"}, {Database::Slim, "slim"}, {Database::Special, "special"},
-        {Database::Pages, "page"}, {Database::Install, "install"}};
+    const std::pair<Database, const char *> small[] = {{Database::Portable, "portable"},
+                                                       {Database::Slim, "slim"},
+                                                       {Database::Special, "special"},
+                                                       {Database::Pages, "page"},
+                                                       {Database::Install, "install"}};
     for (const auto &[db, kind] : small)
         ok = ok && writeFile(QDir(big).filePath(definitionFileName(db)), smallFile(kind));
     ok = ok && writeVersionFile(big) && writeVersionFile(empty);
@@ -172,8 +171,7 @@ int generate(const QString &work)
     }
     std::printf("Generated %s: %d entries in %d categories (largest %d), FOApps.def %.2f MB, "
                 "five smaller databases; %s: FOVersion.ini only.\n",
-                qPrintable(big), kEntries, kCategories, kBigEntries, apps.size() / 1e6,
-                qPrintable(empty));
+                qPrintable(big), kEntries, kCategories, kBigEntries, apps.size() / 1e6, qPrintable(empty));
     return 0;
 }
 
@@ -235,14 +233,13 @@ public:
             w[2] = std::max(w[2], int(r.target.size()));
         }
         auto line = [&](const QString &a, const QString &b, const QString &c, const QString &d) {
-            std::printf("%-*s  %-*s  %-*s  %s\n", w[0], qPrintable(a), w[1], qPrintable(b), w[2],
-                        qPrintable(c), qPrintable(d));
+            std::printf("%-*s  %-*s  %-*s  %s\n", w[0], qPrintable(a), w[1], qPrintable(b), w[2], qPrintable(c),
+                        qPrintable(d));
         };
         std::printf("\n");
-        line(QStringLiteral("Measure"), QStringLiteral("Value"), QStringLiteral("Target"),
-             QStringLiteral("Result"));
-        line(QString(w[0], QLatin1Char('-')), QString(w[1], QLatin1Char('-')),
-             QString(w[2], QLatin1Char('-')), QStringLiteral("------"));
+        line(QStringLiteral("Measure"), QStringLiteral("Value"), QStringLiteral("Target"), QStringLiteral("Result"));
+        line(QString(w[0], QLatin1Char('-')), QString(w[1], QLatin1Char('-')), QString(w[2], QLatin1Char('-')),
+             QStringLiteral("------"));
         for (const Row &r : m_rows)
             line(r.measure, r.value, r.target, r.verdict);
         if (!m_samples.empty())
@@ -318,8 +315,8 @@ std::optional<StartSample> startOnce(const QString &fetchora, const QString &dat
 }
 
 // Returns the median wall time of the big catalogue start, for the idle wait.
-std::optional<double> measureStartUp(Report &report, const QString &fetchora, const QString &big,
-                                     const QString &empty, int runs)
+std::optional<double> measureStartUp(Report &report, const QString &fetchora, const QString &big, const QString &empty,
+                                     int runs)
 {
     std::vector<double> bigWall, bigShown, emptyWall, emptyShown;
     QString why;
@@ -397,8 +394,7 @@ std::optional<long long> cpuTicks(qint64 pid)
     return utime + stime;
 }
 
-void measureIdle(Report &report, const QString &fetchora, const QString &work, const QString &big,
-                 double startMs)
+void measureIdle(Report &report, const QString &fetchora, const QString &work, const QString &big, double startMs)
 {
     const QString measure = QStringLiteral("Idle CPU over 5 s, big catalogue");
     const QString target = QStringLiteral("<= 1 tick");
@@ -447,15 +443,15 @@ void measureIdle(Report &report, const QString &fetchora, const QString &work, c
     const auto after = endedEarly ? std::nullopt : cpuTicks(pid);
     stop();
     if (!before || !after) {
-        report.missing(measure, target, endedEarly ? QStringLiteral("the program ended while idle")
-                                                   : QStringLiteral("cannot read /proc/PID/stat"));
+        report.missing(measure, target,
+                       endedEarly ? QStringLiteral("the program ended while idle")
+                                  : QStringLiteral("cannot read /proc/PID/stat"));
         return;
     }
     report.info(QStringLiteral("CPU used from process start to idle check"),
                 QStringLiteral("%1 ticks (tick = %2 ms)").arg(*before).arg(1000 / tick));
     const long long used = *after - *before;
-    report.check(measure, QStringLiteral("%1 ticks (tick = %2 ms)").arg(used).arg(1000 / tick),
-                 target, used <= 1);
+    report.check(measure, QStringLiteral("%1 ticks (tick = %2 ms)").arg(used).arg(1000 / tick), target, used <= 1);
 }
 
 // ------------------------------------------------------------------- window --
@@ -463,9 +459,9 @@ void measureIdle(Report &report, const QString &fetchora, const QString &work, c
 class NoPrompter : public Prompter
 {
 public:
-    void inform(const QString &) override {}
-    void warn(const QString &) override {}
-    void critical(const QString &) override {}
+    void inform(const QString &) override { }
+    void warn(const QString &) override { }
+    void critical(const QString &) override { }
     bool askYesNo(const QString &, const QString &) override { return false; }
 };
 
@@ -569,8 +565,8 @@ int windowOnce(const QString &big)
     if (!changed)
         return fail("the list never held 10,000 entries");
 
-    std::printf("startup %.4f\nselect %.4f\nreread %.4f\nreselect %.4f\nchanged %.4f\nparses %d\n",
-                startUp, *first, reread, *again, *changed, parses);
+    std::printf("startup %.4f\nselect %.4f\nreread %.4f\nreselect %.4f\nchanged %.4f\nparses %d\n", startUp, *first,
+                reread, *again, *changed, parses);
     std::fflush(stdout);
     return 0;
 }
@@ -710,7 +706,9 @@ int main(int argc, char *argv[])
     Report report;
     report.info(QStringLiteral("Catalogue"),
                 QStringLiteral("%1 entries, %2 categories, largest %3, FOApps.def %4 MB")
-                    .arg(kEntries).arg(kCategories).arg(kBigEntries)
+                    .arg(kEntries)
+                    .arg(kCategories)
+                    .arg(kBigEntries)
                     .arg(QFileInfo(appsFile).size() / 1e6, 0, 'f', 2));
 
     const auto bigStart = measureStartUp(report, fetchora, big, empty, runs);

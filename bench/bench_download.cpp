@@ -82,7 +82,7 @@ QByteArray makeBlock()
 class LoopbackServer
 {
 public:
-    LoopbackServer(const QByteArray &block, qint64 size) : m_block(block), m_size(size) {}
+    LoopbackServer(const QByteArray &block, qint64 size) : m_block(block), m_size(size) { }
     ~LoopbackServer() { stop(); }
 
     bool start()
@@ -353,8 +353,8 @@ int main(int argc, char **argv)
         std::printf("note: /proc/self/clear_refs not writable; peak memory includes what came before\n");
 
     // Warm-up: page cache, the dynamic loader, the first connection.
-    for (const Sample &s : {runCurl(curl, url, curlFile, size),
-                            runJob(nam, url, jobFile, size, expectedSha, resettable)}) {
+    for (const Sample &s :
+         {runCurl(curl, url, curlFile, size), runJob(nam, url, jobFile, size, expectedSha, resettable)}) {
         if (!s.ok) {
             std::fprintf(stderr, "bench_download: warm-up failed: %s\n", qPrintable(s.error));
             return 2;
@@ -374,8 +374,7 @@ int main(int argc, char **argv)
             c = runCurl(curl, url, curlFile, size);
         }
         if (!c.ok || !j.ok) {
-            std::fprintf(stderr, "bench_download: run %d failed: %s\n", r + 1,
-                         qPrintable(!c.ok ? c.error : j.error));
+            std::fprintf(stderr, "bench_download: run %d failed: %s\n", r + 1, qPrintable(!c.ok ? c.error : j.error));
             return 2;
         }
         const double mb = double(size) / double(kMiB);
@@ -393,8 +392,7 @@ int main(int argc, char **argv)
     std::printf("%-34s %10.1f\n", "curl, median MB/s", curlMedian);
     std::printf("%-34s %10.1f\n", "DownloadJob, median MB/s", jobMedian);
     std::printf("%-34s %10.2f   (target >= %.1f)\n", "Ratio DownloadJob/curl", ratio, kRatioTarget);
-    std::printf("%-34s %10.1f   (target < %.0f MB)\n", "Peak memory of a download, MB", worstPeak,
-                kMemoryTargetMiB);
+    std::printf("%-34s %10.1f   (target < %.0f MB)\n", "Peak memory of a download, MB", worstPeak, kMemoryTargetMiB);
     std::printf("\n%s throughput ratio %.2f (target >= %.1f)\n", ratio >= kRatioTarget ? "PASS" : "FAIL", ratio,
                 kRatioTarget);
     const bool memoryMeasured = worstPeak >= 0;

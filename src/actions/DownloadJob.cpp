@@ -8,13 +8,13 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
-#include <cstdio>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -130,9 +130,8 @@ bool isReservedDeviceName(const QString &name)
 {
     // Windows refuses these as file names with any extension ("con.txt" too).
     QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    static const QStringList fixed = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                                      QStringLiteral("NUL"), QStringLiteral("CONIN$"),
-                                      QStringLiteral("CONOUT$")};
+    static const QStringList fixed = {QStringLiteral("CON"), QStringLiteral("PRN"),    QStringLiteral("AUX"),
+                                      QStringLiteral("NUL"), QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
     if (fixed.contains(stem))
         return true;
     if (stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))) {
@@ -174,8 +173,7 @@ QString sanitizedName(const QString &name)
     bool kept = false; // a character of the name itself survives
     for (const QChar ch : name) {
         const char16_t u = ch.unicode();
-        const bool bad = u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0)
-            || QStringView(u"/\\:*?\"<>|").contains(ch);
+        const bool bad = u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || QStringView(u"/\\:*?\"<>|").contains(ch);
         out += bad ? QLatin1Char('_') : ch;
         kept = kept || (!bad && !strippable(ch));
     }

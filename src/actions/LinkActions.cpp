@@ -16,8 +16,8 @@ QUrl browserUrl(const QString &link)
 
 QUrl mailUrl(const QString &recipient, const QString &subject, const QString &body)
 {
-    const QByteArray encoded = "mailto:" + QUrl::toPercentEncoding(recipient, "@") + "?Subject="
-        + QUrl::toPercentEncoding(subject) + "&Body=" + QUrl::toPercentEncoding(body);
+    const QByteArray encoded = "mailto:" + QUrl::toPercentEncoding(recipient, "@")
+        + "?Subject=" + QUrl::toPercentEncoding(subject) + "&Body=" + QUrl::toPercentEncoding(body);
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
@@ -60,9 +60,8 @@ bool startCommandLine(const QString &commandLine, QString *error)
     if (parts.isEmpty())
         return fail();
     process.setProgram(parts.first());
-    const qsizetype programEnd = trimmed.startsWith(QLatin1Char('"'))
-        ? trimmed.indexOf(QLatin1Char('"'), 1) + 1
-        : trimmed.indexOf(QLatin1Char(' '));
+    const qsizetype programEnd = trimmed.startsWith(QLatin1Char('"')) ? trimmed.indexOf(QLatin1Char('"'), 1) + 1
+                                                                      : trimmed.indexOf(QLatin1Char(' '));
     if (programEnd > 0)
         process.setNativeArguments(trimmed.mid(programEnd).trimmed());
 #else

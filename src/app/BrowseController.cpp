@@ -11,8 +11,8 @@
 #include "platform/Shell.h"
 #include "state/AppState.h"
 #include "widgets/ListBox.h"
-#include "widgets/ThemedButton.h"
 #include "widgets/StatusBar.h"
+#include "widgets/ThemedButton.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -48,26 +48,50 @@ MenuNames namesFor(Database db)
 {
     switch (db) {
     case Database::Apps:
-        return {"mnMain", "mnuDownload", "mnuDownloadFromPage", "mnuURLtoClipboard", "mnuCopyAppName",
-                "mnuBlockDirectDownload", "mnuSort", "mnSortCat", "mnuSortCat"};
+        return {"mnMain",
+                "mnuDownload",
+                "mnuDownloadFromPage",
+                "mnuURLtoClipboard",
+                "mnuCopyAppName",
+                "mnuBlockDirectDownload",
+                "mnuSort",
+                "mnSortCat",
+                "mnuSortCat"};
     case Database::Portable:
-        return {"mnPortable", "mnuDownloadPortable", "mnuDownloadPortableFromPage", "mnuURLtoClipboardPortable",
-                "mnuCopyPortableName", "mnuBlockDirectDownloadPortable", "mnuSortPortable",
-                "mnSortCatPortable", "mnuSortCatPortable"};
+        return {"mnPortable",
+                "mnuDownloadPortable",
+                "mnuDownloadPortableFromPage",
+                "mnuURLtoClipboardPortable",
+                "mnuCopyPortableName",
+                "mnuBlockDirectDownloadPortable",
+                "mnuSortPortable",
+                "mnSortCatPortable",
+                "mnuSortCatPortable"};
     case Database::Slim:
-        return {"mnSlim", "mnuDownloadSlim", "mnuDownloadSlimFromPage", "mnuURLtoClipboardSlim",
-                "mnuCopySlimName", "mnuBlockDirectDownloadSlim", "mnuSortSlim", "mnSortCatSlim",
+        return {"mnSlim",
+                "mnuDownloadSlim",
+                "mnuDownloadSlimFromPage",
+                "mnuURLtoClipboardSlim",
+                "mnuCopySlimName",
+                "mnuBlockDirectDownloadSlim",
+                "mnuSortSlim",
+                "mnSortCatSlim",
                 "mnuSortCatSlim"};
     case Database::Special:
-        return {"mnSpecial", "mnuDownloadSpecial", "mnuDownloadSpecialFromPage", "mnuURLtoClipboardSpecial",
-                "mnuCopySpecialName", "mnuBlockDirectDownloadSpecial", "mnuSortSpecial",
-                "mnSortCatSpecial", "mnuSortCatSpecial"};
+        return {"mnSpecial",
+                "mnuDownloadSpecial",
+                "mnuDownloadSpecialFromPage",
+                "mnuURLtoClipboardSpecial",
+                "mnuCopySpecialName",
+                "mnuBlockDirectDownloadSpecial",
+                "mnuSortSpecial",
+                "mnSortCatSpecial",
+                "mnuSortCatSpecial"};
     case Database::Pages:
-        return {"mnPages", nullptr, "mnuVisitPage", "mnuURLtoClipboardPage", nullptr, nullptr,
-                "mnuSortPages", "mnSortCatPages", "mnuSortCatPages"};
+        return {"mnPages", nullptr,        "mnuVisitPage",   "mnuURLtoClipboardPage", nullptr,
+                nullptr,   "mnuSortPages", "mnSortCatPages", "mnuSortCatPages"};
     case Database::Install:
-        return {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "mnSortCatInstall",
-                "mnuSortCatInstall"};
+        return {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "mnSortCatInstall", "mnuSortCatInstall"};
     }
     return {};
 }
@@ -81,8 +105,7 @@ QAction *addAction(QMenu *menu, const char *name, const QString &caption)
 
 bool isAppList(Database db)
 {
-    return db == Database::Apps || db == Database::Portable || db == Database::Slim
-        || db == Database::Special;
+    return db == Database::Apps || db == Database::Portable || db == Database::Slim || db == Database::Special;
 }
 
 } // namespace
@@ -90,13 +113,12 @@ bool isAppList(Database db)
 BrowseController::BrowseController(AppState &state, MainWindow &window)
     : QObject(&window), m_state(state), m_window(window)
 {
-    const std::pair<CataloguePage *, Database> pages[] = {
-        {window.appsPage, Database::Apps},
-        {window.portablePage, Database::Portable},
-        {window.slimPage, Database::Slim},
-        {window.specialPage->special, Database::Special},
-        {window.specialPage->pages, Database::Pages},
-        {window.installPage, Database::Install}};
+    const std::pair<CataloguePage *, Database> pages[] = {{window.appsPage, Database::Apps},
+                                                          {window.portablePage, Database::Portable},
+                                                          {window.slimPage, Database::Slim},
+                                                          {window.specialPage->special, Database::Special},
+                                                          {window.specialPage->pages, Database::Pages},
+                                                          {window.installPage, Database::Install}};
     for (const auto &[page, db] : pages) {
         Page p;
         p.page = page;
@@ -152,8 +174,8 @@ void BrowseController::buildMenus(Page &p)
     const Database db = p.db;
     p.categoryMenu = new QMenu(&m_window);
     p.categoryMenu->setObjectName(QLatin1String(names.categoryMenu));
-    connect(addAction(p.categoryMenu, names.sortCategories, QStringLiteral("Sort A-Z")),
-            &QAction::triggered, this, [this, db] { sortCategories(db); });
+    connect(addAction(p.categoryMenu, names.sortCategories, QStringLiteral("Sort A-Z")), &QAction::triggered, this,
+            [this, db] { sortCategories(db); });
     if (!names.menu)
         return;
 
@@ -195,11 +217,10 @@ void BrowseController::wirePage(Page &p)
     CataloguePage *page = p.page;
     const Database db = p.db;
     connect(page, &CataloguePage::categoryListed, this, [this, db] { categoryListed(*pageOf(db)); });
-    connect(page->categories, &ListBox::mousePressed, this,
-            [this, db](Qt::MouseButton button, const QPoint &at) {
-                if (button == Qt::RightButton)
-                    pageOf(db)->categoryMenu->popup(at);
-            });
+    connect(page->categories, &ListBox::mousePressed, this, [this, db](Qt::MouseButton button, const QPoint &at) {
+        if (button == Qt::RightButton)
+            pageOf(db)->categoryMenu->popup(at);
+    });
     if (db == Database::Install)
         return; // its entries belong to the install manager
 
@@ -284,8 +305,7 @@ void BrowseController::entrySelected(Page &p)
         if (m_adware)
             m_adware->close();
         break;
-    case EntrySelection::Warning::Untouched:
-        break;
+    case EntrySelection::Warning::Untouched: break;
     }
     if (p.db == Database::Special)
         applyCommandEntryState(isCommandEntry(name) && m_window.specialPage->tabs->currentIndex() == 0);
@@ -452,9 +472,11 @@ void BrowseController::wireProtectionLists()
         const char *menuName, *itemName, *caption;
         QString path;
     } editable[] = {
-        {options->blacklistList, "mnEditBlacklist", "mnuEditBlacklist", "Edit Blacklist", blacklistPath(m_state.dataDir())},
+        {options->blacklistList, "mnEditBlacklist", "mnuEditBlacklist", "Edit Blacklist",
+         blacklistPath(m_state.dataDir())},
         {options->adwareList, "mnEditAds", "mnuEditAds", "Edit Ad-supported Apps", adwarePath(m_state.dataDir())},
-        {options->signatureList, "mnEditSignatures", "mnuEditSignatures", "Edit Signatures", signaturesPath(m_state.dataDir())},
+        {options->signatureList, "mnEditSignatures", "mnuEditSignatures", "Edit Signatures",
+         signaturesPath(m_state.dataDir())},
     };
     for (const auto &e : editable) {
         auto *menu = new QMenu(&m_window);

@@ -7,18 +7,18 @@
 #include "app/pages/HomePage.h"
 #include "app/pages/OptionsPage.h"
 #include "app/pages/SpecialPage.h"
-#include "ui/WindowPlacement.h"
-#include "ui/FormSettings.h"
 #include "platform/Placement.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
 #include "platform/SystemInfo.h"
 #include "state/AppState.h"
+#include "ui/FormSettings.h"
+#include "ui/WindowPlacement.h"
 #include "update/VersionFile.h"
 #include "widgets/ListBox.h"
-#include "widgets/ToolBar.h"
-#include "widgets/ThemedButton.h"
 #include "widgets/StatusBar.h"
+#include "widgets/ThemedButton.h"
+#include "widgets/ToolBar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,10 +40,9 @@ const QColor kPlaceholderGrey(128, 128, 128);
 constexpr int kDefaultHeightTwips = 8300;
 constexpr int kCompactBelowTwips = 7800;
 
-const QStringList kThemes = {
-    QStringLiteral("Default"), QStringLiteral("Dark"), QStringLiteral("Cyan"),
-    QStringLiteral("Ocean"), QStringLiteral("Magenta"), QStringLiteral("Violet"),
-    QStringLiteral("Brown"), QStringLiteral("Teal"), QStringLiteral("Green")};
+const QStringList kThemes = {QStringLiteral("Default"), QStringLiteral("Dark"),    QStringLiteral("Cyan"),
+                             QStringLiteral("Ocean"),   QStringLiteral("Magenta"), QStringLiteral("Violet"),
+                             QStringLiteral("Brown"),   QStringLiteral("Teal"),    QStringLiteral("Green")};
 
 void showPlaceholder(QLineEdit *box)
 {
@@ -82,29 +81,26 @@ MainWindow::MainWindow(AppState &state, QWidget *parent) : QWidget(parent), m_st
     Catalogue &catalogue = m_state.catalogue();
     homePage = new HomePage(tabs);
     appsPage = new CataloguePage(catalogue, Database::Apps,
-                             {"txtAppsSearch", "lstCat", "lstApps", "lblCountCat", "lblCountApps",
-                              "cmdDownload", "Direct Download", "cmdDownloadFromPage",
-                              "Direct Download from Page"},
-                             tabs);
+                                 {"txtAppsSearch", "lstCat", "lstApps", "lblCountCat", "lblCountApps", "cmdDownload",
+                                  "Direct Download", "cmdDownloadFromPage", "Direct Download from Page"},
+                                 tabs);
     optionsPage = new OptionsPage(tabs);
     aboutPage = new AboutPage(tabs);
     portablePage = new CataloguePage(catalogue, Database::Portable,
-                                 {"txtPortableSearch", "lstCatPortable", "lstPortable",
-                                  "lblCountCatPortable", "lblCountPortable", "cmdDownloadPortable",
-                                  "Direct Download", "cmdDownloadPortableFromPage",
+                                     {"txtPortableSearch", "lstCatPortable", "lstPortable", "lblCountCatPortable",
+                                      "lblCountPortable", "cmdDownloadPortable", "Direct Download",
+                                      "cmdDownloadPortableFromPage", "Direct Download from Page"},
+                                     tabs);
+    slimPage = new CataloguePage(catalogue, Database::Slim,
+                                 {"txtSlimSearch", "lstCatSlim", "lstSlim", "lblCountCatSlim", "lblCountSlim",
+                                  "cmdDownloadSlim", "Direct Download", "cmdDownloadSlimFromPage",
                                   "Direct Download from Page"},
                                  tabs);
-    slimPage = new CataloguePage(catalogue, Database::Slim,
-                             {"txtSlimSearch", "lstCatSlim", "lstSlim", "lblCountCatSlim",
-                              "lblCountSlim", "cmdDownloadSlim", "Direct Download",
-                              "cmdDownloadSlimFromPage", "Direct Download from Page"},
-                             tabs);
     specialPage = new SpecialPage(catalogue, tabs);
     installPage = new CataloguePage(catalogue, Database::Install,
-                                {"txtInstallSearch", "lstCatInstall", "lstInstall",
-                                 "lblCountCatInstall", "lblCountInstall", nullptr, "",
-                                 "cmdInstalls", "Install"},
-                                tabs);
+                                    {"txtInstallSearch", "lstCatInstall", "lstInstall", "lblCountCatInstall",
+                                     "lblCountInstall", nullptr, "", "cmdInstalls", "Install"},
+                                    tabs);
 
     tabs->addTab(homePage, QStringLiteral("Home"));
     tabs->addTab(appsPage, QStringLiteral("Get Apps"));
@@ -126,8 +122,8 @@ MainWindow::MainWindow(AppState &state, QWidget *parent) : QWidget(parent), m_st
 
 void MainWindow::buildToolbar()
 {
-    for (const char *caption : {"Home", "Get Apps", "Get Portable", "Get Slim", "Get More",
-                                "Update", "Options", "Exit"})
+    for (const char *caption :
+         {"Home", "Get Apps", "Get Portable", "Get Slim", "Get More", "Update", "Options", "Exit"})
         toolBar->addButton(QLatin1String(caption));
 }
 
@@ -149,8 +145,7 @@ QString MainWindow::mirrorName(const QString &address)
 
 void MainWindow::startUp()
 {
-    setWindowTitle(runsAs32BitOn64BitWindows() ? QStringLiteral("Fetchora (x64)")
-                                                : QStringLiteral("Fetchora"));
+    setWindowTitle(runsAs32BitOn64BitWindows() ? QStringLiteral("Fetchora (x64)") : QStringLiteral("Fetchora"));
     const double dpi = dpiOf(this);
     resize(qMax(width(), 900), twipsToPixels(kDefaultHeightTwips, dpi));
     homePage->welcomeLabel->setText(QStringLiteral("Welcome,"));
@@ -172,7 +167,8 @@ void MainWindow::loadCatalogueAndSettings()
 {
     Catalogue &catalogue = m_state.catalogue();
     catalogue.loadCategories();
-    for (CataloguePage *page : {appsPage, portablePage, slimPage, specialPage->special, specialPage->pages, installPage}) {
+    for (CataloguePage *page :
+         {appsPage, portablePage, slimPage, specialPage->special, specialPage->pages, installPage}) {
         page->entries->clear();
         page->setCategories(catalogue.categories(page->database()));
     }
@@ -242,10 +238,12 @@ void MainWindow::restoreTabsAndSelections()
         tabs->setCurrentIndex(*tab);
     if (auto tab = number("Tab2"); tab && *tab >= 0 && *tab < specialPage->tabs->count())
         specialPage->tabs->setCurrentIndex(*tab);
-    const std::pair<const char *, CataloguePage *> cats[] = {
-        {"CatApps", appsPage}, {"CatPortable", portablePage}, {"CatSlim", slimPage},
-        {"CatSpecial", specialPage->special}, {"CatPages", specialPage->pages},
-        {"CatInstall", installPage}};
+    const std::pair<const char *, CataloguePage *> cats[] = {{"CatApps", appsPage},
+                                                             {"CatPortable", portablePage},
+                                                             {"CatSlim", slimPage},
+                                                             {"CatSpecial", specialPage->special},
+                                                             {"CatPages", specialPage->pages},
+                                                             {"CatInstall", installPage}};
     for (const auto &[key, page] : cats) {
         // An index the list does not have selects nothing.
         if (auto row = number(key); row && *row >= -1 && *row < page->categories->count())
@@ -349,8 +347,7 @@ void MainWindow::wireNavigation()
     connect(homePage->getPortableButton, &ThemedButton::clicked, this, [this] { goTo(TabPortable); });
     connect(homePage->getSlimButton, &ThemedButton::clicked, this, [this] { goTo(TabSlim); });
     connect(homePage->getHelpButton, &ThemedButton::clicked, this, [this] { goTo(TabSpecial, TabPages); });
-    connect(homePage->moreAppsButton, &ThemedButton::clicked, this,
-            [this] { goTo(TabSpecial, TabSpecialEntries); });
+    connect(homePage->moreAppsButton, &ThemedButton::clicked, this, [this] { goTo(TabSpecial, TabSpecialEntries); });
     connect(homePage->installAppsButton, &ThemedButton::clicked, this, [this] { goTo(TabInstall); });
     connect(homePage->starterKitButton, &ThemedButton::clicked, this, &MainWindow::openWinStarterKit);
     connect(homePage->addAppButton, &ThemedButton::clicked, this, &MainWindow::addAppRequested);
@@ -383,9 +380,10 @@ void MainWindow::mainTabChanged(int index)
     showVersionLineOnInfoTabs();
 
     const bool onHome = index == TabHome;
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             homePage->welcomeLabel, homePage->userLabel, homePage->homeImage, homePage->userPicture, homePage->aboutImage,
-             homePage->feedbackImage, homePage->twitterImage, homePage->facebookImage, homePage->installAppsButton})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{homePage->welcomeLabel, homePage->userLabel, homePage->homeImage,
+                                          homePage->userPicture, homePage->aboutImage, homePage->feedbackImage,
+                                          homePage->twitterImage, homePage->facebookImage, homePage->installAppsButton})
         w->setVisible(onHome);
     appsPage->download->setVisible(index == TabApps);
     appsPage->fromPage->setVisible(index == TabApps);
@@ -447,12 +445,10 @@ void MainWindow::wireRefreshers()
                 [this, box, pickSource, cut = cut] { applySearchRules(box, pickSource, cut); });
     }
 
-    connect(specialPage->special->entries, &ListBox::currentRowChanged, this,
-            &MainWindow::refreshSpecialButtons);
+    connect(specialPage->special->entries, &ListBox::currentRowChanged, this, &MainWindow::refreshSpecialButtons);
     connect(specialPage->special, &CataloguePage::categoryListed, this, &MainWindow::refreshSpecialButtons);
 
-    connect(optionsPage, &OptionsPage::optionsEdited, this,
-            [this] { m_state.setOptions(optionsPage->options()); });
+    connect(optionsPage, &OptionsPage::optionsEdited, this, [this] { m_state.setOptions(optionsPage->options()); });
 }
 
 } // namespace fetchora

@@ -47,9 +47,8 @@ int main(int argc, char *argv[])
     parser.addOption(exitWhenShown);
     parser.process(app);
 
-    const QString dataDir = parser.isSet(dataDirOption)
-        ? QDir(parser.value(dataDirOption)).absolutePath()
-        : applicationPath() + QStringLiteral("Data");
+    const QString dataDir = parser.isSet(dataDirOption) ? QDir(parser.value(dataDirOption)).absolutePath()
+                                                        : applicationPath() + QStringLiteral("Data");
     if (!QFileInfo(dataDir).isDir())
         std::fprintf(stderr, "Fetchora: the Data folder %s does not exist; the catalogue is empty.\n",
                      qPrintable(QDir::toNativeSeparators(dataDir)));

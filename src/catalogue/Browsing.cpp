@@ -16,9 +16,8 @@ bool warnsAboutAdware(Database db)
     return db == Database::Apps || db == Database::Slim;
 }
 
-EntrySelection selectEntry(const Catalogue &catalogue, Database db, const QString &category,
-                           const QString &entry, const ProtectionLists &lists,
-                           bool adSupportWarning)
+EntrySelection selectEntry(const Catalogue &catalogue, Database db, const QString &category, const QString &entry,
+                           const ProtectionLists &lists, bool adSupportWarning)
 {
     EntrySelection out;
     out.link = catalogue.value(db, category, entry);
@@ -39,9 +38,8 @@ EntrySelection selectEntry(const Catalogue &catalogue, Database db, const QStrin
 
 QStringList sortedByCharacterCode(QStringList items)
 {
-    std::stable_sort(items.begin(), items.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseSensitive) < 0;
-    });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseSensitive) < 0; });
     return items;
 }
 

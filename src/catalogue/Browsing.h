@@ -16,16 +16,15 @@ struct EntrySelection
 {
     enum class Warning { Untouched, Show, Close };
 
-    bool hasLink = false;     // false: link, buttons and menus stay as they were
+    bool hasLink = false; // false: link, buttons and menus stay as they were
     QString link;
     bool directDownload = false; // meaningful only with a link
     Warning warning = Warning::Untouched;
-    QString warningCaption;   // "Fetchora - " + name when shown
+    QString warningCaption; // "Fetchora - " + name when shown
 };
 
-EntrySelection selectEntry(const Catalogue &catalogue, Database db, const QString &category,
-                           const QString &entry, const ProtectionLists &lists,
-                           bool adSupportWarning);
+EntrySelection selectEntry(const Catalogue &catalogue, Database db, const QString &category, const QString &entry,
+                           const ProtectionLists &lists, bool adSupportWarning);
 
 // Special entries whose name holds "cmd" (exactly, case significant) run their
 // value as a command line instead of downloading it.

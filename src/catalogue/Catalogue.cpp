@@ -31,8 +31,7 @@ QString applicationPath()
     return dir;
 }
 
-QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath,
-                                const QString &category)
+QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath, const QString &category)
 {
     return engine.keyNames(databasePath, category);
 }
@@ -55,8 +54,7 @@ bool openWithAssociatedProgram(Shell &shell, const QString &filePath)
     return shell.openUrl(QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath()));
 }
 
-Catalogue::Catalogue(ProfileEngine &engine, const QString &dataDir)
-    : m_engine(engine), m_dataDir(dataDir)
+Catalogue::Catalogue(ProfileEngine &engine, const QString &dataDir) : m_engine(engine), m_dataDir(dataDir)
 {
     for (Database db : kAllDatabases)
         m_paths[index(db)] = QDir(m_dataDir).filePath(definitionFileName(db));
@@ -64,9 +62,8 @@ Catalogue::Catalogue(ProfileEngine &engine, const QString &dataDir)
 
 void Catalogue::loadCategories()
 {
-    static constexpr std::array<Database, 6> order = {Database::Apps, Database::Portable,
-                                                      Database::Slim, Database::Pages,
-                                                      Database::Special, Database::Install};
+    static constexpr std::array<Database, 6> order = {Database::Apps,  Database::Portable, Database::Slim,
+                                                      Database::Pages, Database::Special,  Database::Install};
     for (Database db : order)
         m_categories[index(db)] = m_engine.sectionNames(path(db));
 }

@@ -12,9 +12,8 @@ class Shell;
 
 // The six databases the main window shows, one definition file each.
 enum class Database { Apps, Portable, Slim, Special, Pages, Install };
-inline constexpr std::array<Database, 6> kAllDatabases = {
-    Database::Apps, Database::Portable, Database::Slim,
-    Database::Special, Database::Pages, Database::Install};
+inline constexpr std::array<Database, 6> kAllDatabases = {Database::Apps,    Database::Portable, Database::Slim,
+                                                          Database::Special, Database::Pages,    Database::Install};
 
 QString definitionFileName(Database db);
 
@@ -23,12 +22,11 @@ QString applicationPath();
 
 // The entry names of one category (section) in file order. Lines without "="
 // and comment lines name no entry. Every entry comes back, however many.
-QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath,
-                                const QString &category);
+QStringList readCategoryEntries(ProfileEngine &engine, const QString &databasePath, const QString &category);
 
 // An entry's link, blanks trimmed; empty when the entry has none or is gone.
-QString readEntryValue(ProfileEngine &engine, const QString &databasePath,
-                       const QString &category, const QString &entry);
+QString readEntryValue(ProfileEngine &engine, const QString &databasePath, const QString &category,
+                       const QString &entry);
 
 // True when something (file or folder) of that name exists.
 bool fileExists(const QString &fileName);

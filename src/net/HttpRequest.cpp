@@ -376,23 +376,17 @@ NetError HttpRequest::replyError() const
         return error;
     }
     switch (code) {
-    case QNetworkReply::HostNotFoundError:
-        error.kind = NetError::Kind::HostNotFound;
-        break;
-    case QNetworkReply::ConnectionRefusedError:
-        error.kind = NetError::Kind::Refused;
-        break;
+    case QNetworkReply::HostNotFoundError: error.kind = NetError::Kind::HostNotFound; break;
+    case QNetworkReply::ConnectionRefusedError: error.kind = NetError::Kind::Refused; break;
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
     case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-        error.kind = NetError::Kind::Proxy;
-        break;
+    case QNetworkReply::ProxyAuthenticationRequiredError: error.kind = NetError::Kind::Proxy; break;
     default:
         if (m_state == State::Requesting)
             error.kind = code == QNetworkReply::RemoteHostClosedError ? NetError::Kind::NoAnswer
-                                                                       : NetError::Kind::Other;
+                                                                      : NetError::Kind::Other;
         else
             error.kind = m_contentLength >= 0 ? NetError::Kind::ShortBody : NetError::Kind::ClosedEarly;
         break;

@@ -78,8 +78,8 @@ public:
     QUrl url() const { return m_url; }
     QUrl finalUrl() const { return m_currentUrl; }
     int redirectCount() const { return m_redirects; }
-    int status() const { return m_status; } // of the last answer; 0 before one
-    QByteArray rawHeader(const QByteArray &name) const; // of the answer being read
+    int status() const { return m_status; }                  // of the last answer; 0 before one
+    QByteArray rawHeader(const QByteArray &name) const;      // of the answer being read
     qint64 contentLength() const { return m_contentLength; } // -1 when not announced
     const NetError &error() const { return m_error; }
 

@@ -37,16 +37,12 @@ QString NetError::text(const QString &thing) const
     const QString host = url.host().isEmpty() ? url.toDisplayString() : url.host();
     const QString address = url.toDisplayString();
     switch (kind) {
-    case Kind::None:
-        return {};
-    case Kind::NoAddress:
-        return QStringLiteral("There is no address to download.");
+    case Kind::None: return {};
+    case Kind::NoAddress: return QStringLiteral("There is no address to download.");
     case Kind::NotWebAddress:
         return QStringLiteral("%1 is not a web address (http or https) that can be downloaded.").arg(address);
-    case Kind::HostNotFound:
-        return QStringLiteral("The server %1 could not be found.").arg(host);
-    case Kind::Refused:
-        return QStringLiteral("The connection to %1 was refused.").arg(host);
+    case Kind::HostNotFound: return QStringLiteral("The server %1 could not be found.").arg(host);
+    case Kind::Refused: return QStringLiteral("The connection to %1 was refused.").arg(host);
     case Kind::SecureConnection:
         return QStringLiteral("A secure connection to %1 could not be established: %2.").arg(host, clause(detail));
     case Kind::ConnectTimeout:
@@ -56,11 +52,11 @@ QString NetError::text(const QString &thing) const
             .arg(host, secondsText(limit), thing, bytesOf(received, total));
     case Kind::Proxy:
         return QStringLiteral("The proxy server could not be used to reach %1: %2.").arg(host, clause(detail));
-    case Kind::NoAnswer:
-        return QStringLiteral("The server %1 closed the connection without answering.").arg(host);
+    case Kind::NoAnswer: return QStringLiteral("The server %1 closed the connection without answering.").arg(host);
     case Kind::HttpStatus: {
-        const QString answer = reason.trimmed().isEmpty() ? QString::number(status)
-                                                          : QString::number(status) + QLatin1Char(' ') + reason.trimmed();
+        const QString answer = reason.trimmed().isEmpty()
+            ? QString::number(status)
+            : QString::number(status) + QLatin1Char(' ') + reason.trimmed();
         return QStringLiteral("The server answered %1 for %2.").arg(answer, address);
     }
     case Kind::ShortBody:
@@ -88,10 +84,8 @@ QString NetError::text(const QString &thing) const
             .arg(address);
     case Kind::WriteFailed:
         return QStringLiteral("%1 could not be written: %2.").arg(QDir::toNativeSeparators(target), clause(detail));
-    case Kind::Cancelled:
-        return QStringLiteral("The download of %1 was cancelled.").arg(thing);
-    case Kind::Other:
-        break;
+    case Kind::Cancelled: return QStringLiteral("The download of %1 was cancelled.").arg(thing);
+    case Kind::Other: break;
     }
     return QStringLiteral("The download of %1 failed: %2.").arg(thing, clause(detail));
 }

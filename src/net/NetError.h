@@ -31,7 +31,7 @@ struct NetError
         WebPage,          // a web page came where a file was expected
         WriteFailed,      // `target` could not be written (detail: why)
         Cancelled,
-        Other,            // anything else (detail: the system's words)
+        Other, // anything else (detail: the system's words)
     };
 
     Kind kind = Kind::None;
@@ -40,10 +40,10 @@ struct NetError
     int status = 0;  // HttpStatus
     QString reason;  // HttpStatus: the server's reason phrase
     qint64 received = 0;
-    qint64 total = -1;  // announced size, -1 unknown
-    qint64 limit = 0;   // milliseconds, bytes or redirects, by kind
-    QString detail;     // words of the system or the server
-    QString target;     // WriteFailed: the file
+    qint64 total = -1; // announced size, -1 unknown
+    qint64 limit = 0;  // milliseconds, bytes or redirects, by kind
+    QString detail;    // words of the system or the server
+    QString target;    // WriteFailed: the file
 
     bool failed() const { return kind != Kind::None; }
 

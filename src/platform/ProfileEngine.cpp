@@ -12,7 +12,10 @@ namespace fetchora {
 
 namespace {
 
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 struct Span
 {
@@ -53,7 +56,7 @@ struct RawLine
 class LineScanner
 {
 public:
-    LineScanner(Bytes bytes, qsizetype limit) : m_bytes(bytes), m_limit(limit) {}
+    LineScanner(Bytes bytes, qsizetype limit) : m_bytes(bytes), m_limit(limit) { }
 
     RawLine lineAt(qsizetype start)
     {
@@ -62,8 +65,7 @@ public:
         const qsizetype end = std::min(lf, cr);
         qsizetype next = end;
         if (end < m_limit)
-            next = (m_bytes.at(end) == '\r' && end + 1 < m_limit && m_bytes.at(end + 1) == '\n')
-                ? end + 2 : end + 1;
+            next = (m_bytes.at(end) == '\r' && end + 1 < m_limit && m_bytes.at(end + 1) == '\n') ? end + 2 : end + 1;
         return {start, end, next};
     }
 
@@ -165,8 +167,7 @@ QString trimBlanks(const QString &s)
 QString storedForm(const QString &value)
 {
     const bool blankEdge = !value.isEmpty()
-        && (value.front() == u' ' || value.front() == u'\t' || value.back() == u' '
-            || value.back() == u'\t');
+        && (value.front() == u' ' || value.front() == u'\t' || value.back() == u' ' || value.back() == u'\t');
     if (blankEdge || isWhollyQuoted(value))
         return QLatin1Char('"') + value + QLatin1Char('"');
     return value;
@@ -215,8 +216,7 @@ struct ProfileEngine::Parsed
     static std::shared_ptr<Parsed> fromScan(ScanState &st, qsizetype fileSize)
     {
         auto p = std::make_shared<Parsed>();
-        p->encoding = !st.utf8 ? TextEncoding::Windows1252
-                               : (st.bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8);
+        p->encoding = !st.utf8 ? TextEncoding::Windows1252 : (st.bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8);
         p->eol = st.eol;
         p->sections.reserve(st.headers.size());
         for (std::size_t i = 0; i < st.headers.size(); ++i) {
@@ -255,7 +255,7 @@ struct ProfileEngine::Parsed
     {
         ScanState st;
         QByteArray buffer(qMin<qint64>(qMax<qint64>(fileSize, 16), 256 * 1024), Qt::Uninitialized);
-        qsizetype held = 0;       // bytes in the buffer
+        qsizetype held = 0;        // bytes in the buffer
         qsizetype bufferStart = 0; // file offset of buffer[0]
         bool first = true;
         *ok = true;
@@ -277,8 +277,7 @@ struct ProfileEngine::Parsed
             } else if (first) {
                 continue;
             }
-            const qsizetype rest = scanLines({buffer.constData(), bufferStart}, from,
-                                             bufferStart + held, atEnd, st);
+            const qsizetype rest = scanLines({buffer.constData(), bufferStart}, from, bufferStart + held, atEnd, st);
             if (atEnd)
                 return fromScan(st, bufferStart + held);
             const qsizetype used = rest - bufferStart;
@@ -323,8 +322,7 @@ struct ProfileEngine::Parsed
     }
 
     // Calls f(line) for each non-blank line of the section until f returns false.
-    template<class F>
-    static void forEachLine(Bytes b, const Section &s, F f)
+    template<class F> static void forEachLine(Bytes b, const Section &s, F f)
     {
         LineScanner scanner(b, s.bodyEnd);
         qsizetype pos = s.bodyStart;
@@ -503,8 +501,7 @@ QList<ProfileLine> ProfileEngine::sectionLines(const QString &path, const QStrin
         Parsed::forEachLine(b, *s, [&](const Parsed::Line &line) {
             if (!line.comment)
                 out.append({p->decode(b, line.nameStart, line.nameEnd),
-                            line.hasValue ? p->decode(b, line.valueStart, line.valueEnd) : QString(),
-                            line.hasValue});
+                            line.hasValue ? p->decode(b, line.valueStart, line.valueEnd) : QString(), line.hasValue});
             return true;
         });
         s->visible = std::move(out);
@@ -541,8 +538,7 @@ QStringList ProfileEngine::keyNames(const QString &path, const QString &section)
     return *s->keys;
 }
 
-std::optional<QString> ProfileEngine::value(const QString &path, const QString &section,
-                                            const QString &key)
+std::optional<QString> ProfileEngine::value(const QString &path, const QString &section, const QString &key)
 {
     const auto p = load(path);
     const Parsed::Section *s = p ? p->find(section) : nullptr;
@@ -612,8 +608,7 @@ bool ProfileEngine::write(const QString &path, const QList<ProfileWrite> &change
     for (const ProfileWrite &w : changes) {
         const QString problem = validate(w);
         if (!problem.isEmpty())
-            return fail(problem + QStringLiteral(" Nothing was written to %1.")
-                                      .arg(QDir::toNativeSeparators(path)));
+            return fail(problem + QStringLiteral(" Nothing was written to %1.").arg(QDir::toNativeSeparators(path)));
     }
 
     const QString key = cacheKey(path);
@@ -714,14 +709,13 @@ bool ProfileEngine::write(const QString &path, const QList<ProfileWrite> &change
     return true;
 }
 
-bool ProfileEngine::writeString(const QString &path, const QString &section, const QString &key,
-                                const QString &value, QString *error)
+bool ProfileEngine::writeString(const QString &path, const QString &section, const QString &key, const QString &value,
+                                QString *error)
 {
     return write(path, {ProfileWrite::set(section, key, value)}, error);
 }
 
-bool ProfileEngine::deleteKey(const QString &path, const QString &section, const QString &key,
-                              QString *error)
+bool ProfileEngine::deleteKey(const QString &path, const QString &section, const QString &key, QString *error)
 {
     return write(path, {ProfileWrite::removeKey(section, key)}, error);
 }

@@ -31,10 +31,7 @@ struct ProfileWrite
     {
         return {Kind::DeleteKey, section, key, {}};
     }
-    static ProfileWrite removeSection(const QString &section)
-    {
-        return {Kind::DeleteSection, section, {}, {}};
-    }
+    static ProfileWrite removeSection(const QString &section) { return {Kind::DeleteSection, section, {}, {}}; }
 };
 
 // A line of a section as a section read sees it: name and value trimmed, quotes
@@ -87,10 +84,9 @@ public:
     // Apply all changes and write the file once. On failure nothing on disk
     // changes and *error (when given) says why in plain words.
     bool write(const QString &path, const QList<ProfileWrite> &changes, QString *error = nullptr);
-    bool writeString(const QString &path, const QString &section, const QString &key,
-                     const QString &value, QString *error = nullptr);
-    bool deleteKey(const QString &path, const QString &section, const QString &key,
-                   QString *error = nullptr);
+    bool writeString(const QString &path, const QString &section, const QString &key, const QString &value,
+                     QString *error = nullptr);
+    bool deleteKey(const QString &path, const QString &section, const QString &key, QString *error = nullptr);
     bool deleteSection(const QString &path, const QString &section, QString *error = nullptr);
 
     // The encoding the file is read and written in (new files: UTF-8).

@@ -50,7 +50,8 @@ struct Sha256::Impl
     QCryptographicHash hash{QCryptographicHash::Sha256};
 };
 
-Sha256::Sha256() : d(std::make_unique<Impl>()) {}
+Sha256::Sha256() : d(std::make_unique<Impl>())
+{ }
 
 void Sha256::reset()
 {

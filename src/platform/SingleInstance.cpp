@@ -25,10 +25,8 @@ QString SingleInstance::keyFor(const QString &dataDir)
     return QStringLiteral("fetchora-") + QString::fromLatin1(hash);
 }
 
-SingleInstance::SingleInstance(const QString &key, QObject *parent)
-    : QObject(parent), m_key(key)
-{
-}
+SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent), m_key(key)
+{ }
 
 SingleInstance::~SingleInstance() = default;
 

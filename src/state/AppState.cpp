@@ -7,16 +7,10 @@
 
 namespace fetchora {
 
-AppState::AppState(ProfileEngine &profiles, Shell &shell, Prompter &prompter,
-                   const QString &dataDir, QObject *parent)
-    : QObject(parent),
-      m_profiles(profiles),
-      m_shell(shell),
-      m_prompter(prompter),
-      m_dataDir(dataDir),
+AppState::AppState(ProfileEngine &profiles, Shell &shell, Prompter &prompter, const QString &dataDir, QObject *parent)
+    : QObject(parent), m_profiles(profiles), m_shell(shell), m_prompter(prompter), m_dataDir(dataDir),
       m_catalogue(profiles, dataDir)
-{
-}
+{ }
 
 QString AppState::settingsPath() const
 {
@@ -61,8 +55,8 @@ QString AppState::programVersion()
 
 QString AppState::versionLine() const
 {
-    return QStringLiteral("Fetchora Version: ") + programVersion()
-        + QStringLiteral(", Signature Version: ") + localSignatureVersion(m_profiles, m_dataDir);
+    return QStringLiteral("Fetchora Version: ") + programVersion() + QStringLiteral(", Signature Version: ")
+        + localSignatureVersion(m_profiles, m_dataDir);
 }
 
 } // namespace fetchora

@@ -3,11 +3,11 @@
 #include "platform/Placement.h"
 #include "state/SettingsFile.h"
 
+#include "widgets/ListBox.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
-#include "widgets/ListBox.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -60,15 +60,15 @@ QList<ProfileWrite> formControlWrites(QWidget *window)
         else if (auto *check = qobject_cast<QCheckBox *>(w))
             writes.append(ProfileWrite::set(section, key, QString::number(checkValue(check->checkState()))));
         else if (auto *radio = qobject_cast<QRadioButton *>(w))
-            writes.append(ProfileWrite::set(section, key, radio->isChecked() ? QStringLiteral("1") : QStringLiteral("0")));
+            writes.append(
+                ProfileWrite::set(section, key, radio->isChecked() ? QStringLiteral("1") : QStringLiteral("0")));
         else if (auto *combo = qobject_cast<QComboBox *>(w))
             writes.append(ProfileWrite::set(section, key, QString::number(combo->currentIndex())));
     }
     return writes;
 }
 
-bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                      QString *error)
+bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath, QString *error)
 {
     return engine.write(settingsPath, formControlWrites(window), error);
 }

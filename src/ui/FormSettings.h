@@ -21,8 +21,7 @@ namespace fetchora {
 QList<ProfileWrite> formControlWrites(QWidget *window);
 
 // Writes the file once. False (with *error) when it could not be written.
-bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                      QString *error = nullptr);
+bool saveFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath, QString *error = nullptr);
 
 // False, changing nothing, when the settings file does not exist.
 bool loadFormControls(QWidget *window, ProfileEngine &engine, const QString &settingsPath);

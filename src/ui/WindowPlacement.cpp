@@ -74,8 +74,7 @@ QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &sectio
     };
 }
 
-bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                     const QString &section)
+bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath, const QString &section)
 {
     QString error;
     if (engine.write(settingsPath, windowPlacementWrites(window, section), &error))
@@ -84,8 +83,7 @@ bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &
     return false;
 }
 
-void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                        const QString &section)
+void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath, const QString &section)
 {
     const double dpi = dpiOf(window);
     auto read = [&](const char *key) {

@@ -15,13 +15,12 @@ QList<ProfileWrite> windowPlacementWrites(QWidget *window, const QString &sectio
 
 // Writes the window's placement; a failure is logged, since a window that
 // is closing has no better place to say so.
-bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                     const QString &section);
+bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath, const QString &section);
 
 // Applies a stored placement before the window is shown. A size that is not a
 // positive number is ignored; a position that would leave the title bar on no
 // available screen is ignored and the window opens at its default place.
 void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
-                        const QString &section);
+                            const QString &section);
 
 } // namespace fetchora

@@ -1,9 +1,9 @@
 #include "UpdateChecks.h"
 
+#include "ProductUrls.h"
 #include "catalogue/Catalogue.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
-#include "ProductUrls.h"
 #include "update/UpdateSource.h"
 #include "update/VersionCompare.h"
 #include "update/VersionFile.h"
@@ -95,7 +95,8 @@ ProgramCheckOutcome checkProgramVersion(UpdateContext &c)
     const QString serverVersion = server.read(c, "Fetchora", "Version");
     const int order = serverVersion.isEmpty() ? -1 : compareVersions(serverVersion, c.installedVersion);
     if (order > 0) {
-        const QString available = QStringLiteral("Version ") + serverVersion + QStringLiteral(" of Fetchora is available.");
+        const QString available = QStringLiteral("Version ") + serverVersion
+            + QStringLiteral(" of Fetchora is available.");
         c.log(available);
         c.log(kRule);
         c.log(QStringLiteral("Whats new in this Version?"));
@@ -188,8 +189,7 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
             // A catalogue file without a single category is not a catalogue.
             const QString probe = checking.filePath(name);
             QString error;
-            if (!writeFileAtomically(probe, fetched.body, &error)
-                || c.profiles.sectionNames(probe).isEmpty()) {
+            if (!writeFileAtomically(probe, fetched.body, &error) || c.profiles.sectionNames(probe).isEmpty()) {
                 c.profiles.forget(probe);
                 failed(QStringLiteral("the file from the server holds no categories."));
                 continue;

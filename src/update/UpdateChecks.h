@@ -26,9 +26,9 @@ struct UpdateContext
     QNetworkAccessManager &network;
     Prompter &prompter;
     QString dataDir;
-    QString baseUrl;            // the update folder address
-    QStringList signatureFiles; // definition files an update fetches, in order
-    QString installedVersion;   // "major.minor.revision" of this program
+    QString baseUrl;               // the update folder address
+    QStringList signatureFiles;    // definition files an update fetches, in order
+    QString installedVersion;      // "major.minor.revision" of this program
     QString localSignatureVersion; // installed catalogue version, empty when none
     std::function<void(const QString &)> log;
     std::function<void(const QString &)> startDownload; // the download dialog

@@ -6,9 +6,18 @@
 
 namespace fetchora {
 
-QString internationalMirror() { return QLatin1String(urls::MirrorInternational); }
-QString germanMirror() { return QLatin1String(urls::MirrorGerman); }
-QString frenchMirror() { return QLatin1String(urls::MirrorFrench); }
+QString internationalMirror()
+{
+    return QLatin1String(urls::MirrorInternational);
+}
+QString germanMirror()
+{
+    return QLatin1String(urls::MirrorGerman);
+}
+QString frenchMirror()
+{
+    return QLatin1String(urls::MirrorFrench);
+}
 
 bool isBareFileName(const QString &name)
 {

@@ -13,8 +13,8 @@ QString versionFilePath(const QString &dataDir)
 
 QString localSignatureVersion(ProfileEngine &engine, const QString &dataDir)
 {
-    const QString version =
-        engine.readString(versionFilePath(dataDir), QStringLiteral("Signature"), QStringLiteral("Version"));
+    const QString version = engine.readString(versionFilePath(dataDir), QStringLiteral("Signature"),
+                                              QStringLiteral("Version"));
     return version.isEmpty() ? QStringLiteral("Unknown") : version;
 }
 

@@ -52,9 +52,8 @@ void ListBox::setItems(const QStringList &lines)
     const int previous = currentRow();
     if (m_sorted) {
         QStringList sorted = lines;
-        std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
         m_model->setStringList(sorted);
     } else {
         m_model->setStringList(lines);
@@ -81,10 +80,9 @@ void ListBox::addItems(const QStringList &lines)
         int row = count();
         if (m_sorted) {
             const QStringList current = m_model->stringList();
-            row = int(std::upper_bound(current.begin(), current.end(), line,
-                                       [](const QString &a, const QString &b) {
-                                           return a.compare(b, Qt::CaseInsensitive) < 0;
-                                       })
+            row = int(std::upper_bound(
+                          current.begin(), current.end(), line,
+                          [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; })
                       - current.begin());
         }
         m_model->insertRows(row, 1);

@@ -3,8 +3,8 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QtMath>
 #include <QTextDocument>
+#include <QtMath>
 
 namespace fetchora {
 
@@ -22,12 +22,9 @@ constexpr int kSidePanelMaxChars = 40;
 class StatusPanel : public QWidget
 {
 public:
-    StatusPanel(bool stretches, QWidget *parent)
-        : QWidget(parent)
-        , m_stretches(stretches)
+    StatusPanel(bool stretches, QWidget *parent) : QWidget(parent), m_stretches(stretches)
     {
-        setSizePolicy(stretches ? QSizePolicy::Expanding : QSizePolicy::Preferred,
-                      QSizePolicy::Preferred);
+        setSizePolicy(stretches ? QSizePolicy::Expanding : QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
 
     const QString &text() const { return m_text; }
@@ -37,10 +34,9 @@ public:
         m_text = text;
         m_line = StatusBar::singleLine(text);
         // A file name such as "<setup>.exe" must not be taken for markup.
-        setToolTip(Qt::mightBeRichText(text)
-                       ? QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped()
-                             + QStringLiteral("</p>")
-                       : text);
+        setToolTip(Qt::mightBeRichText(text) ? QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped()
+                           + QStringLiteral("</p>")
+                                             : text);
         if (!m_stretches)
             updateGeometry();
         update();
@@ -98,9 +94,7 @@ private:
 };
 
 StatusBar::StatusBar(QWidget *parent)
-    : QWidget(parent)
-    , m_background(defaultBackgroundColor())
-    , m_foreground(defaultForegroundColor())
+    : QWidget(parent), m_background(defaultBackgroundColor()), m_foreground(defaultForegroundColor())
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_layout = new QHBoxLayout(this);
@@ -136,8 +130,7 @@ QString StatusBar::singleLine(const QString &text)
         case 0x2029: // paragraph separator
             ch = QLatin1Char(' ');
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return line;

@@ -30,22 +30,18 @@ QColor mixColors(const QColor &a, const QColor &b, double weightOfB)
     const QColor x = a.toRgb();
     const QColor y = b.toRgb();
     const double w = qBound(0.0, weightOfB, 1.0);
-    return QColor::fromRgbF(float(x.redF() * (1 - w) + y.redF() * w),
-                            float(x.greenF() * (1 - w) + y.greenF() * w),
-                            float(x.blueF() * (1 - w) + y.blueF() * w),
-                            float(x.alphaF() * (1 - w) + y.alphaF() * w));
+    return QColor::fromRgbF(float(x.redF() * (1 - w) + y.redF() * w), float(x.greenF() * (1 - w) + y.greenF() * w),
+                            float(x.blueF() * (1 - w) + y.blueF() * w), float(x.alphaF() * (1 - w) + y.alphaF() * w));
 }
 
 } // namespace
 
-ThemedButton::ThemedButton(QWidget *parent)
-    : QPushButton(parent)
+ThemedButton::ThemedButton(QWidget *parent) : QPushButton(parent)
 {
     init();
 }
 
-ThemedButton::ThemedButton(const QString &text, QWidget *parent)
-    : QPushButton(text, parent)
+ThemedButton::ThemedButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
 {
     init();
 }

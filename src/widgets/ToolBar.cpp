@@ -34,9 +34,7 @@ QString firstLetter(const QString &caption)
 } // namespace
 
 ToolBar::ToolBar(QWidget *parent)
-    : QWidget(parent)
-    , m_background(defaultBackgroundColor())
-    , m_foreground(defaultForegroundColor())
+    : QWidget(parent), m_background(defaultBackgroundColor()), m_foreground(defaultForegroundColor())
 {
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -58,8 +56,7 @@ QColor ToolBar::defaultForegroundColor()
     return QColor(0x1f, 0x2a, 0x3c);
 }
 
-QIcon ToolBar::generatedIcon(const QString &caption, const QColor &background,
-                               const QColor &foreground, int size)
+QIcon ToolBar::generatedIcon(const QString &caption, const QColor &background, const QColor &foreground, int size)
 {
     size = qMax(size, 8);
     QPixmap pm(size, size);
@@ -108,8 +105,7 @@ int ToolBar::addButton(const QString &caption, const QIcon &icon)
     entry.button = button;
     entry.caption = caption;
     entry.generated = icon.isNull();
-    button->setIcon(entry.generated ? generatedIcon(caption, m_background, m_foreground, kIconSize)
-                                    : icon);
+    button->setIcon(entry.generated ? generatedIcon(caption, m_background, m_foreground, kIconSize) : icon);
     applyColors(entry);
 
     connect(button, &QToolButton::clicked, this, [this, index] { Q_EMIT buttonClicked(index); });
@@ -197,9 +193,7 @@ void ToolBar::paintEvent(QPaintEvent *)
         p.drawLine(r.bottomLeft(), r.bottomRight());
         break;
     }
-    default:
-        p.fillRect(r, m_background);
-        break;
+    default: p.fillRect(r, m_background); break;
     }
 }
 

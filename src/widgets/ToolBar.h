@@ -53,8 +53,8 @@ public:
     static QColor defaultForegroundColor();
 
     // The picture shown for a button added without an icon.
-    static QIcon generatedIcon(const QString &caption, const QColor &background,
-                               const QColor &foreground, int size = 32);
+    static QIcon generatedIcon(const QString &caption, const QColor &background, const QColor &foreground,
+                               int size = 32);
 
 Q_SIGNALS:
     void buttonClicked(int index);
@@ -66,7 +66,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Entry {
+    struct Entry
+    {
         QToolButton *button = nullptr;
         QString caption;
         bool generated = false;

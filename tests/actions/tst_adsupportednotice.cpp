@@ -50,9 +50,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("theme");
         QTest::addColumn<QColor>("colour");
+        // clang-format off
         QTest::newRow("Cyan") << "Cyan" << QColor(12, 128, 237);
         QTest::newRow("Brown") << "Brown" << QColor(160, 80, 0);
         QTest::newRow("unknown name keeps the design colour") << "cyan" << QColor(103, 103, 103);
+        // clang-format on
     }
 
     void titleColourFollowsTheme()

@@ -49,7 +49,8 @@ class DownloadDialogTest : public DownloadTestCase
     {
         m_chooser.answers = {target};
         DownloadDialog::Services services{.chooser = &m_chooser, .network = m_nam.get()};
-        QPointer<DownloadDialog> w = DownloadDialog::start(*m_state, m_server->url(route).toString(), nullptr, services);
+        QPointer<DownloadDialog> w = DownloadDialog::start(*m_state, m_server->url(route).toString(), nullptr,
+                                                           services);
         QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         if (wait && !done.wait(kDownloadWaitMs))
             qWarning("the download did not end in time");
@@ -84,7 +85,8 @@ private Q_SLOTS:
     void failsThenSavesWhereTheUserChose()
     {
         const QByteArray body = sampleBytes(2 * 1024 * 1024, 1);
-        m_server->cutAfter(QStringLiteral("/apps/Tool Setup.exe"), body, 1024 * 1024); // far more than is read before the offer
+        m_server->cutAfter(QStringLiteral("/apps/Tool Setup.exe"), body,
+                           1024 * 1024); // far more than is read before the offer
         const QString target = path(QStringLiteral("Data/Tool Setup.exe"));
         QPointer<DownloadDialog> w = open(QStringLiteral("/apps/Tool Setup.exe"), target);
         QCOMPARE(m_chooser.offered, QStringList{m_home->filePath(QStringLiteral("Tool Setup.exe"))});
@@ -102,7 +104,8 @@ private Q_SLOTS:
         QCOMPARE(w->pathEdit->text(), QDir::toNativeSeparators(target));
         QCOMPARE(w->sizeLabel->text(), QStringLiteral("2.0 MB of 2.0 MB"));
         // The folder is kept in the settings file for the next download.
-        QCOMPARE(ProfileEngine().readString(m_state->settingsPath(), QStringLiteral("frmDownload"), QStringLiteral("LastFolder")),
+        QCOMPARE(ProfileEngine().readString(m_state->settingsPath(), QStringLiteral("frmDownload"),
+                                            QStringLiteral("LastFolder")),
                  QDir::toNativeSeparators(path("Data")));
         QTest::mouseClick(w->openFolderButton, Qt::LeftButton);
         m_shell->result = false;
@@ -117,7 +120,8 @@ private Q_SLOTS:
         QCOMPARE(DownloadDialog::startFolder(*m_state), m_home->path());
         QVERIFY(QDir().mkpath(m_home->filePath(QStringLiteral("Downloads"))));
         QCOMPARE(DownloadDialog::startFolder(*m_state), m_home->filePath(QStringLiteral("Downloads")));
-        QVERIFY(m_profiles->writeString(m_state->settingsPath(), QStringLiteral("frmDownload"), QStringLiteral("LastFolder"),
+        QVERIFY(m_profiles->writeString(m_state->settingsPath(), QStringLiteral("frmDownload"),
+                                        QStringLiteral("LastFolder"),
                                         QDir::toNativeSeparators(path(QStringLiteral("Data")))));
         QCOMPARE(DownloadDialog::startFolder(*m_state), path(QStringLiteral("Data")));
         QVERIFY(QDir(m_home->filePath(QStringLiteral("Downloads"))).removeRecursively());
@@ -141,16 +145,19 @@ private Q_SLOTS:
     void stoppingLeavesNothing_data()
     {
         QTest::addColumn<int>("how");
+        // clang-format off
         QTest::newRow("no file chosen") << 0;
         QTest::newRow("Cancel mid-body") << 1;
         QTest::newRow("window closed mid-body") << 2;
+        // clang-format on
     }
 
     void stoppingLeavesNothing()
     {
         QFETCH(int, how);
         m_server->stallAfter(QStringLiteral("/huge.iso"), sampleBytes(400000, 6), 120000);
-        QPointer<DownloadDialog> w = open(QStringLiteral("/huge.iso"), how > 0 ? path(QStringLiteral("huge.iso")) : QString(), false);
+        QPointer<DownloadDialog> w = open(QStringLiteral("/huge.iso"),
+                                          how > 0 ? path(QStringLiteral("huge.iso")) : QString(), false);
         QSignalSpy done(w.data(), &DownloadDialog::downloadFinished);
         QVERIFY(QTest::qWaitFor([&] { return !w || w->job()->receivedBytes() == 120000; }, kDownloadWaitMs));
         if (how == 1)
@@ -160,14 +167,16 @@ private Q_SLOTS:
         QCOMPARE(folderEntries(m_dir->path()), QStringList{"Data"}); // at once, not only once the window is gone
         QTRY_VERIFY_WITH_TIMEOUT(!w, kDownloadWaitMs);
         QCOMPARE(done.count(), 0); // a cancel is not an outcome to report
-        const QString remembered = ProfileEngine().readString(m_state->settingsPath(), QStringLiteral("frmDownload"), QStringLiteral("LastFolder"));
+        const QString remembered = ProfileEngine().readString(m_state->settingsPath(), QStringLiteral("frmDownload"),
+                                                              QStringLiteral("LastFolder"));
         QCOMPARE(remembered, how == 0 ? QString() : QDir::toNativeSeparators(m_dir->path()));
     }
 
     void humanSizes()
     {
         const QStringList sizes = {DownloadDialog::humanSize(1023), DownloadDialog::humanSize(1536),
-                                   DownloadDialog::humanSize(1024 * 1024 - 100), DownloadDialog::humanSize(qint64(200) << 20)};
+                                   DownloadDialog::humanSize(1024 * 1024 - 100),
+                                   DownloadDialog::humanSize(qint64(200) << 20)};
         QCOMPARE(sizes, (QStringList{"1023 bytes", "1.5 KB", "1.0 MB", "200 MB"}));
         QCOMPARE(DownloadDialog::humanDuration(7500), QStringLiteral("2 h 5 min"));
     }

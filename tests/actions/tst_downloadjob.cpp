@@ -34,13 +34,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("start"); // /files/setup.exe, or a redirect to it: /latest, or /page for a page
         QTest::addColumn<QByteArray>("type");
         const QByteArray file = "application/octet-stream";
+        // clang-format off
         QTest::newRow("300 KB, more than is held before the save-as answer")
             << sampleBytes(300 * 1024) << true << "/files/setup.exe" << file;
         QTest::newRow("24 MB, through the writer's buffers many times")
             << sampleBytes(24 * 1024 * 1024 + 123, 2) << true << "/files/setup.exe" << file;
+        // clang-format on
         // SHA-256 works on 64-byte blocks and pads at 56 bytes.
         for (int size : {0, 55, 56, 64, 65})
             QTest::addRow("length %d", size) << sampleBytes(size, size + 100) << true << "/files/setup.exe" << file;
+        // clang-format off
         QTest::newRow("no Content-Length") << sampleBytes(90000, 7) << false << "/files/setup.exe" << file;
         QTest::newRow("named for where a redirect led") << sampleBytes(5000, 8) << true << "/latest" << file;
         QTest::newRow("markup inside a file") << QByteArray("MZ<html>") << true << "/files/setup.exe" << file;
@@ -50,6 +53,7 @@ private Q_SLOTS:
         QTest::newRow("short page sent as a file") << QByteArray("\r\n<!doctype html>") << false << "/page" << file;
         QTest::newRow("xhtml page") << QByteArray("<p/>") << true << "/page" << QByteArray("application/xhtml+xml; charset=utf-8");
         QTest::newRow("page after a BOM") << QByteArray("\xEF\xBB\xBF \t<HEAD>") << true << "/page" << QByteArray("text/plain");
+        // clang-format on
     }
 
     void savesTheFileWithItsHash()
@@ -59,8 +63,8 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(QByteArray, type);
         const bool page = start == QLatin1String("/page");
-        m_server->setRoute(QStringLiteral("/files/setup.exe"), {.headers = {{"Content-Type", type}}, .body = body,
-                                                                .contentLength = announced ? -1 : -2});
+        m_server->setRoute(QStringLiteral("/files/setup.exe"),
+                           {.headers = {{"Content-Type", type}}, .body = body, .contentLength = announced ? -1 : -2});
         m_server->redirect(QStringLiteral("/latest"), QStringLiteral("/files/setup.exe"));
         m_server->redirect(QStringLiteral("/page"), QStringLiteral("/files/setup.exe"));
         DownloadJob job(m_nam.get());
@@ -72,7 +76,8 @@ private Q_SLOTS:
         QCOMPARE(folderEntries(m_dir->path()), page ? QStringList() : QStringList{QStringLiteral("saved.exe")});
         if (page)
             return;
-        QCOMPARE(offers.at(0), (QVariantList{QStringLiteral("setup.exe"), announced ? qint64(body.size()) : qint64(-1)}));
+        QCOMPARE(offers.at(0),
+                 (QVariantList{QStringLiteral("setup.exe"), announced ? qint64(body.size()) : qint64(-1)}));
         QCOMPARE(progress.isEmpty() ? 0 : progress.last().at(0).toLongLong(), qint64(body.size()));
         QVERIFY(readFile(path(QStringLiteral("saved.exe"))) == body);
         QCOMPARE(job.sha256(), sha256Hex(body));
@@ -81,12 +86,14 @@ private Q_SLOTS:
     void failureLeavesTheOldFile_data()
     {
         QTest::addColumn<QString>("text"); // how the error starts; "@" is the target
+        // clang-format off
         QTest::newRow("cut off") << "The download of tool.exe was cut off after 40000 of";
         QTest::newRow("missing folder") << "@ could not be written: ";
         // The .part file leads to /dev/full, where every write fails as on a full disk.
         QTest::newRow("disk full") << "@ could not be written: No space left on device.";
         QTest::newRow("folder removed") << "@ could not be written: ";
         QTest::newRow("cancelled") << "The download of tool.exe was cancelled.";
+        // clang-format on
     }
 
     void failureLeavesTheOldFile()
@@ -101,7 +108,8 @@ private Q_SLOTS:
         m_server->serveBytes(QStringLiteral("/tool.exe"), body);
         if (trouble == QLatin1String("cut off"))
             m_server->cutAfter(QStringLiteral("/tool.exe"), body, 40000);
-        if (trouble == QLatin1String("disk full") && !QFile::link(QStringLiteral("/dev/full"), target + QStringLiteral(".part")))
+        if (trouble == QLatin1String("disk full")
+            && !QFile::link(QStringLiteral("/dev/full"), target + QStringLiteral(".part")))
             QSKIP("this system has no /dev/full");
         DownloadJob job(m_nam.get());
         connect(&job, &DownloadJob::progress, this, [&] {
@@ -127,6 +135,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("name");
         const QString any = QStringLiteral("https://h.example/dl/setup.exe");
+        // clang-format off
         QTest::newRow("quoted") << QByteArray("attachment; filename=\"Setup 1.2.exe\"") << any << "Setup 1.2.exe";
         QTest::newRow("raw latin1 bytes") << QByteArray("attachment; filename=\"\xfc.txt\"") << any << QString::fromUtf8("ü.txt");
         QTest::newRow("extended wins") << QByteArray("attachment; filename=old.exe; FILENAME*=UTF-8''Caf%C3%A9%20v2.exe")
@@ -147,6 +156,7 @@ private Q_SLOTS:
         QTest::newRow("not a device") << QByteArray("COM0") << "" << "COM0";
         QTest::newRow("nothing usable") << QByteArray("???") << "" << "download";
         QTest::newRow("too long, extension kept") << QByteArray(300, 'a') + ".exe" << "" << QString(196, 'a') + ".exe";
+        // clang-format on
     }
 
     void namesTheFile()

@@ -25,9 +25,7 @@ private Q_SLOTS:
         QCOMPARE(query.queryItems().size(), 2);
         QCOMPARE(query.queryItemValue("Subject", QUrl::FullyDecoded), "Subject & more?");
         QCOMPARE(query.queryItemValue("Body", QUrl::FullyDecoded), "Body: " + link);
-        QVERIFY(QUrlQuery(blockDirectDownloadMail(link))
-                    .queryItemValue("Body", QUrl::FullyDecoded)
-                    .contains(link));
+        QVERIFY(QUrlQuery(blockDirectDownloadMail(link)).queryItemValue("Body", QUrl::FullyDecoded).contains(link));
 
         QCOMPARE(browserUrl("  https://example.org/a b ").toEncoded(), "https://example.org/a%20b");
         QCOMPARE(browserUrl("www.example.org/page").scheme(), "http");

@@ -76,8 +76,12 @@ class MainWindowTest : public QObject, public WindowFixture
     // Main page, Special inner page, the chosen categories of Apps, Portable and Special.
     QString shown()
     {
-        return QString("%1 %2 %3 %4 %5").arg(w().tabs->currentIndex()).arg(w().specialPage->tabs->currentIndex())
-            .arg(app->row("lstCat")).arg(app->row("lstCatPortable")).arg(app->row("lstCatSpecial"));
+        return QString("%1 %2 %3 %4 %5")
+            .arg(w().tabs->currentIndex())
+            .arg(w().specialPage->tabs->currentIndex())
+            .arg(app->row("lstCat"))
+            .arg(app->row("lstCatPortable"))
+            .arg(app->row("lstCatSpecial"));
     }
 
 private Q_SLOTS:
@@ -89,9 +93,10 @@ private Q_SLOTS:
                                    "Write cmd=touch \"DIR/from-button\"", "Touch cmd=touch \"DIR/from-double\"",
                                    "Broken cmd=/nonexistent/program", "[Windows Starter Kit 2]",
                                    "[WINDOWS STARTER KIT]", "VC=https://example.org/vc.exe"});
-        QVERIFY(put({{"FOApps.def", crlf({"[Browsers]", "NoLink=", "Firefox=https://example.org/firefox.exe",
-                                          "Firebird=https://example.org/abc/firebird.exe", "7-Zip*=x", "[Cleaners]",
-                                          "CCleaner Free=https://example.org/ccf.exe", "Defraggler=x"})},
+        QVERIFY(put({{"FOApps.def",
+                      crlf({"[Browsers]", "NoLink=", "Firefox=https://example.org/firefox.exe",
+                            "Firebird=https://example.org/abc/firebird.exe", "7-Zip*=x", "[Cleaners]",
+                            "CCleaner Free=https://example.org/ccf.exe", "Defraggler=x"})},
                      {"FOPortable.def", crlf({"[Portable Apps]", "Portable Blocked=https://example.org/abc/pb.exe"})},
                      {"FOSlim.def", crlf({"[Slim Apps]", "CCleaner Slim=https://example.org/ccs.exe"})},
                      {"FOSpecial.def", special.replace("DIR", tmp->path().toUtf8())},
@@ -112,11 +117,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("answer");
         // What was said, the update windows asked for, the catalogue version in the status bar.
         QTest::addColumn<QString>("said");
+        // clang-format off
         QTest::newRow("no version file, yes") << false << true << "ask 1 Unknown";
         QTest::newRow("no version file, no") << false << false << "ask 0 Unknown";
         QTest::newRow("version file") << true << true << " 0 1";
         // What went wrong while starting is told first: here a signature list that cannot be read.
         QTest::newRow("unreadable list") << false << true << "warn, ask 1 Unknown";
+        // clang-format on
     }
 
     void updateQuestionAtStart()
@@ -147,7 +154,8 @@ private Q_SLOTS:
 
         // An update replaced the files: the window shows them and keeps what was chosen.
         QVERIFY(put({{"FOApps.def", crlf({"[Browsers]", "[Cleaners]", "New=x", "Defraggler=x", "[Games]"})},
-                     {"FOBlacklist.def", crlf({"new-host"})}, {"FOVersion.ini", crlf({"[Signature]", "Version=2"})}}));
+                     {"FOBlacklist.def", crlf({"new-host"})},
+                     {"FOVersion.ini", crlf({"[Signature]", "Version=2"})}}));
         w().reload();
         QCOMPARE(app->items("lstCat") + app->items("lstApps") + app->items("lstBlacklist"),
                  QStringList({"Browsers", "Cleaners", "Games", "New", "Defraggler", "new-host"}));
@@ -207,6 +215,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("expected"); // chosen(), the menu popped up and its default item, outcome()
         const QString fox = "https://example.org/firefox.exe", bird = "https://example.org/abc/firebird.exe";
+        // clang-format off
         QTest::newRow("Apps") << Database::Apps << "Firefox" << "click" << fox + " 111";
         QTest::newRow("Apps, barred") << Database::Apps << "Firebird" << "click" << bird + " 010";
         QTest::newRow("Special, barred") << Database::Special << "Special Blocked" << "right"
@@ -226,6 +235,7 @@ private Q_SLOTS:
         QTest::newRow("double click, CMD in capitals is no command")
             << Database::Special << "CMD Shortcuts" << "double on"
             << "https://example.org/cmd.zip 111 downloaded https://example.org/cmd.zip";
+        // clang-format on
     }
 
     void actingOnAnEntry()

@@ -112,8 +112,8 @@ private Q_SLOTS:
                  {"lstCatInstall", "Install Media"}})
             QCOMPARE(app->list(list)->text(app->row(list)), category);
         // clang-format on
-        for (const char *option : {"chkAutoUpdate", "chkAdSupportWarning", "chkJDownloaderSupport",
-                                   "chkPerformOpsWithDoubleClick"})
+        for (const char *option :
+             {"chkAutoUpdate", "chkAdSupportWarning", "chkJDownloaderSupport", "chkPerformOpsWithDoubleClick"})
             QVERIFY2(app->child<QCheckBox>(option)->isChecked(), option);
         QCOMPARE(app->child<QComboBox>("cboTheme")->currentText(), "Ocean");
         QCOMPARE(app->child<QLineEdit>("txtJDownloaderPath")->text(), "/opt/jd2/JDownloader.exe");

@@ -27,12 +27,10 @@ private Q_SLOTS:
     {
         // The file of each database, in the order of the databases; no FOSlim.def is
         // written, so that database stays empty while the others load.
-        const QStringList files{"FOApps.def",    "FOPortable.def", "",
-                                "FOSpecial.def", "FOPages.def",    "FInstalls.def"};
+        const QStringList files{"FOApps.def", "FOPortable.def", "", "FOSpecial.def", "FOPages.def", "FInstalls.def"};
         QTemporaryDir dir;
         for (const QString &name : files)
-            QVERIFY(name.isEmpty()
-                    || test::writeFile(dir.filePath(name), "[" + name.toUtf8() + "]\r\n[All]\r\n"));
+            QVERIFY(name.isEmpty() || test::writeFile(dir.filePath(name), "[" + name.toUtf8() + "]\r\n[All]\r\n"));
         ProfileEngine engine;
         Catalogue catalogue(engine, dir.path());
         catalogue.loadCategories();
@@ -62,10 +60,8 @@ private Q_SLOTS:
             for (const QString &category : catalogue.categories(db)) {
                 for (const QString &name : catalogue.entries(db, category)) {
                     const QString link = catalogue.value(db, category, name);
-                    const bool command = db == Database::Install
-                        || (db == Database::Special && isCommandEntry(name));
-                    QVERIFY2(command ? !link.isEmpty() : link.startsWith("https://"),
-                             qPrintable(name + " = " + link));
+                    const bool command = db == Database::Install || (db == Database::Special && isCommandEntry(name));
+                    QVERIFY2(command ? !link.isEmpty() : link.startsWith("https://"), qPrintable(name + " = " + link));
                     (category == "All" ? inAll : inCategories).insert(name);
                 }
             }
@@ -87,9 +83,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("warningOption");
         QTest::addColumn<QStringList>("adware");
         QTest::addColumn<QString>("outcome"); // link state, then warning
-        const auto row = [](const char *name, Database db, const char *entry, bool option,
-                            const QStringList &adware, const char *outcome) {
+        const auto row = [](const char *name, Database db, const char *entry, bool option, const QStringList &adware,
+                            const char *outcome) {
+            // clang-format off
             QTest::newRow(name) << int(db) << QString(entry) << option << adware << QString(outcome);
+            // clang-format on
         };
         const QStringList cc{"CCleaner"};
         row("barred and ad-supported", Database::Apps, "CCleaner", true, cc, "barred, show");
@@ -116,8 +114,8 @@ private Q_SLOTS:
                             "Clean=  https://good.example/c.exe \r\nNoValue=\r\n");
         ProfileEngine engine;
         const ProtectionLists lists{{}, {"bad.example"}, adware};
-        const EntrySelection s = selectEntry(Catalogue(engine, dir.path()), Database(db), "Tools", entry,
-                                             lists, warningOption);
+        const EntrySelection s = selectEntry(Catalogue(engine, dir.path()), Database(db), "Tools", entry, lists,
+                                             warningOption);
         const char *warnings[] = {"untouched", "show", "close"};
         const QString link = !s.hasLink ? "no link" : s.directDownload ? "direct" : "barred";
         QCOMPARE(link + ", " + warnings[int(s.warning)], outcome);
@@ -165,9 +163,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("contained"); // the first item the text contains
-        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &items,
-                            const char *text, int contained) {
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &items, const char *text,
+                            int contained) {
+            // clang-format off
             QTest::newRow(name) << bytes << items << QString(text) << contained;
+            // clang-format on
         };
         row("every line end; an empty item is in every text", B("abc\r\n  pad  \r\n\r\ncr\rlf\nend"),
             {"abc", "  pad  ", "", "cr", "lf", "end"}, "none of them", 2);
@@ -175,8 +175,7 @@ private Q_SLOTS:
         row("in the host", B("abc"), {"abc"}, "https://abc.example.org/setup.exe", 0);
         row("case matters", B("abc"), {"abc"}, "https://x.org/ABC/setup.exe", -1);
         row("blanks belong to the item", B(" abc\n"), {" abc"}, "https://x.org/abc", -1);
-        row("first contained item", B("none\nTool\nToolbar"), {"none", "Tool", "Toolbar"}, "Great Toolbar",
-            1);
+        row("first contained item", B("none\nTool\nToolbar"), {"none", "Tool", "Toolbar"}, "Great Toolbar", 1);
         row("Windows-1252", B("caf\xE9\r\n"), {"café"}, "Café café", 0);
         row("UTF-8 with a mark", B("\xEF\xBB\xBFna\xC3\xAFve"), {"naïve"}, "NAÏVE", -1);
         row("empty file", QByteArray(), {}, "anything", -1);
@@ -189,8 +188,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, contained);
         QTemporaryDir dir;
-        QVERIFY(test::writeFile(blacklistPath(dir.path()), bytes)
-                && QDir(dir.path()).mkdir("FOSignatures.ddl"));
+        QVERIFY(test::writeFile(blacklistPath(dir.path()), bytes) && QDir(dir.path()).mkdir("FOSignatures.ddl"));
         QStringList errors;
         const ProtectionLists lists = loadProtectionLists(dir.path(), &errors);
         // A missing list is no error; a folder in place of one is reported.

@@ -21,6 +21,7 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("maxBytes");
         QTest::addColumn<QString>("start");
         QTest::addColumn<int>("redirects");
+        // clang-format off
         QTest::newRow("announced") << true << qint64(-1) << "/f" << 0;
         QTest::newRow("no Content-Length, ends with the connection") << false << qint64(-1) << "/f" << 0;
         QTest::newRow("exactly the size cap, announced") << true << qint64(70000) << "/f" << 0;
@@ -28,6 +29,7 @@ private Q_SLOTS:
         QTest::newRow("chain of three") << true << qint64(-1) << "/hop/0" << 3;
         QTest::newRow("relative, 301") << true << qint64(-1) << "/dir/sub/latest" << 1;
         QTest::newRow("ten, the most allowed") << true << qint64(-1) << "/ten/0" << 10;
+        // clang-format on
     }
 
     void fetchesTheWholeBody()
@@ -52,7 +54,8 @@ private Q_SLOTS:
             QVERIFY(!fetchUrl(*m_nam, m_server->url(start), {.maxRedirects = redirects - 1}).ok);
         const QString head = QString::fromLatin1(m_server->lastRequestHead(QStringLiteral("/f")));
         QVERIFY2(head.contains(QRegularExpression(QStringLiteral("\r\nUser-Agent: Fetchora/\\d+\\.\\d+\\.\\d+\r\n")))
-                     && head.contains(QStringLiteral("\r\nAccept-Encoding: identity\r\n")), qPrintable(head));
+                     && head.contains(QStringLiteral("\r\nAccept-Encoding: identity\r\n")),
+                 qPrintable(head));
     }
 
     void redirectPolicy()
@@ -68,6 +71,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address"); // a path on the test server, or a whole address
         QTest::addColumn<int>("requests");
         QTest::addColumn<QString>("text"); // "@" stands for http://127.0.0.1:PORT, THING for the address asked
+        // clang-format off
         QTest::newRow("404") << "/x" << 1 << "The server answered 404 Not Found for @/x.";
         QTest::newRow("503 after a redirect, naming who answered")
             << "/to-busy" << 2 << "The server answered 503 Try Again Later for @/busy.";
@@ -90,6 +94,7 @@ private Q_SLOTS:
         QTest::newRow("ftp") << "ftp://127.0.0.1/x" << 0
                              << "ftp://127.0.0.1/x is not a web address (http or https) that can be downloaded.";
         QTest::newRow("empty") << "" << 0 << "There is no address to download.";
+        // clang-format on
     }
 
     void failureIsExplained()
@@ -109,12 +114,14 @@ private Q_SLOTS:
         m_server->redirectChain(QStringLiteral("/eleven"), 11, QStringLiteral("/end"));
         m_server->redirect(QStringLiteral("/to-ftp"), QStringLiteral("ftp://127.0.0.1/x"));
         const QUrl url = address.startsWith(QLatin1Char('/')) ? m_server->url(address)
-            : address == QLatin1String("dead")                ? QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(deadPort()))
-                                                              : QUrl(address);
-        const FetchResult fetched = fetchUrl(*m_nam, url, {.connectTimeoutMs = 300, .idleTimeoutMs = 300, .maxBytes = 1000});
+            : address == QLatin1String("dead") ? QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(deadPort()))
+                                               : QUrl(address);
+        const FetchResult fetched = fetchUrl(*m_nam, url,
+                                             {.connectTimeoutMs = 300, .idleTimeoutMs = 300, .maxBytes = 1000});
         QVERIFY(!fetched.ok && fetched.body.isEmpty());
-        QCOMPARE(fetched.error, text.replace(QStringLiteral("THING"), url.toDisplayString())
-                                    .replace(QLatin1Char('@'), m_server->url(QString()).toString()));
+        QCOMPARE(fetched.error,
+                 text.replace(QStringLiteral("THING"), url.toDisplayString())
+                     .replace(QLatin1Char('@'), m_server->url(QString()).toString()));
         // An unannounced body ends with the connection: see fetchesTheWholeBody.
         const int extra = m_server->totalRequests() - requests;
         QVERIFY2(extra == 0 || (extra == 1 && address == QLatin1String("/bigger")), qPrintable(QString::number(extra)));
@@ -150,7 +157,8 @@ private Q_SLOTS:
         QVERIFY(timerRan); // while the fetch waited: nothing else ran the event loop since
         QString error;
         QVERIFY(!writeFileAtomically(path(QStringLiteral("gone/FOApps.def")), "[Apps]", &error));
-        QVERIFY2(error.startsWith(QDir::toNativeSeparators(path(QStringLiteral("gone/FOApps.def"))) + " could not be written: "),
+        QVERIFY2(error.startsWith(QDir::toNativeSeparators(path(QStringLiteral("gone/FOApps.def")))
+                                  + " could not be written: "),
                  qPrintable(error));
     }
 };

@@ -70,7 +70,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const QByteArray &file, const char *section, const char *key,
                             const char *expected) {
+            // clang-format off
             QTest::newRow(name) << file << QString(section) << QString(key) << QString(expected);
+            // clang-format on
         };
         const QByteArray mixed = B("[A]\r\nk=1\nj=2\rl=3\r\n[B]\rm=4");
         row("mixed ends: LF line", mixed, "A", "j", "2");
@@ -109,9 +111,8 @@ private Q_SLOTS:
 
     void sectionReads()
     {
-        const QString file = given(
-            B("[Other]\no=1\n [S] x\r\n  Key  =  value  \r\n;c=1\n  ;c\n\nQ = \"q v\" \n"
-              "NoEquals\nEmpty=\n#hash=1\nSome=Name=x\n[Empty]\n\n;c\n[]\n[s]\n[S\n[T"));
+        const QString file = given(B("[Other]\no=1\n [S] x\r\n  Key  =  value  \r\n;c=1\n  ;c\n\nQ = \"q v\" \n"
+                                     "NoEquals\nEmpty=\n#hash=1\nSome=Name=x\n[Empty]\n\n;c\n[]\n[s]\n[S\n[T"));
         ProfileEngine engine;
         // Empty names and a "[" without "]" open no section; a repeated one is listed again.
         QCOMPARE(engine.sectionNames(file), QStringList({"Other", "S", "Empty", "s"}));
@@ -132,7 +133,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
         const auto row = [](const char *name, const QByteArray &file, const Changes &changes,
                             const QByteArray &expected) {
+            // clang-format off
             QTest::newRow(name) << file << changes << expected;
+            // clang-format on
         };
         const Changes addJ{PW::set("A", "j", "2")}, addB{PW::set("B", "x", "1")};
         row("value replaced, spacing kept", B("[A]\r\n Key = v \r\n;c\r\n"), {PW::set("a", "KEY", "é")},
@@ -148,10 +151,10 @@ private Q_SLOTS:
         row("new key in the first of two", B("[A]\nk=1\n[a]\n"), addJ, B("[A]\nk=1\nj=2\n[a]\n"));
         row("new section, no final line end", B("[A]\r\nk=1"), addB, B("[A]\r\nk=1\r\n[B]\r\nx=1\r\n"));
         row("new section, empty file", QByteArray(), addB, B("[B]\r\nx=1\r\n"));
-        row("delete key of its own section", B("[A]\r\nk=1\r\n[B]\r\n;n\r\nk=2\r\nj=2\r\n"),
-            {PW::removeKey("b", "K")}, B("[A]\r\nk=1\r\n[B]\r\n;n\r\nj=2\r\n"));
-        row("delete section with its lines", B("[A]\nk=1\n[B]\n;c\nj=2\nflag\n[C]\n"),
-            {PW::removeSection("b")}, B("[A]\nk=1\n[C]\n"));
+        row("delete key of its own section", B("[A]\r\nk=1\r\n[B]\r\n;n\r\nk=2\r\nj=2\r\n"), {PW::removeKey("b", "K")},
+            B("[A]\r\nk=1\r\n[B]\r\n;n\r\nj=2\r\n"));
+        row("delete section with its lines", B("[A]\nk=1\n[B]\n;c\nj=2\nflag\n[C]\n"), {PW::removeSection("b")},
+            B("[A]\nk=1\n[C]\n"));
         row("delete first section, mark kept", B("\xEF\xBB\xBF[A]\nk=1\n[B]\n"), {PW::removeSection("A")},
             B("\xEF\xBB\xBF[B]\n"));
         row("Windows-1252 stays so", B("[\xC4rger]\r\nk=caf\xE9\r\n"), {PW::set("ärger", "new", "thé €")},
@@ -168,13 +171,10 @@ private Q_SLOTS:
              PW::set("E", "z", "1"), PW::removeSection("E")},
             B("[A]\nk=3\n[B]\nx=b\n"));
         // Nothing to change: the file is not even rewritten.
-        row("same value, quoted", B("[A]\n Key = 'a b' \n"), {PW::set("a", "KEY", "a b")},
-            B("[A]\n Key = 'a b' \n"));
-        row("same value, Windows-1252", B("[A]\nk=caf\xE9"), {PW::set("A", "k", "café")},
-            B("[A]\nk=caf\xE9"));
+        row("same value, quoted", B("[A]\n Key = 'a b' \n"), {PW::set("a", "KEY", "a b")}, B("[A]\n Key = 'a b' \n"));
+        row("same value, Windows-1252", B("[A]\nk=caf\xE9"), {PW::set("A", "k", "café")}, B("[A]\nk=caf\xE9"));
         row("delete what is not there", B("[A]\nk=1\n;j=0\n"),
-            {PW::removeKey("A", "j"), PW::removeKey("Z", "k"), PW::removeSection("Z")},
-            B("[A]\nk=1\n;j=0\n"));
+            {PW::removeKey("A", "j"), PW::removeKey("Z", "k"), PW::removeSection("Z")}, B("[A]\nk=1\n;j=0\n"));
     }
 
     void edit()
@@ -201,6 +201,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("windows1252");
         QTest::addColumn<PW>("bad");
+        // clang-format off
         QTest::newRow("LF in value") << false << PW::set("A", "k", "two\nlines");
         QTest::newRow("line break in section") << false << PW::set("A\rB", "k", "v");
         QTest::newRow("= in key") << false << PW::set("A", "a=b", "v");
@@ -209,6 +210,7 @@ private Q_SLOTS:
         QTest::newRow("blank key") << false << PW::set("A", " \t", "v");
         QTest::newRow("Windows-1252: value") << true << PW::set("A", "k", "漢");
         QTest::newRow("Windows-1252: new section") << true << PW::set("Ā", "k", "1");
+        // clang-format on
     }
 
     void refused()
@@ -318,9 +320,11 @@ private Q_SLOTS:
     void largeFilesComeBackWhole_data()
     {
         QTest::addColumn<QByteArray>("eol");
+        // clang-format off
         QTest::newRow("CRLF") << B("\r\n");
         QTest::newRow("LF") << B("\n");
         QTest::newRow("CR") << B("\r");
+        // clang-format on
     }
 
     void largeFilesComeBackWhole()
@@ -328,8 +332,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, eol);
         QByteArray bytes;
         for (int i = 0; i < 3000; ++i)
-            bytes += "[S" + QByteArray::number(i) + "]" + eol + "Key=caf\xC3\xA9-" + QByteArray(i % 97, 'x')
-                + eol + "Pad=" + QByteArray(1 + (i * 7919) % 1500, 'p') + eol;
+            bytes += "[S" + QByteArray::number(i) + "]" + eol + "Key=caf\xC3\xA9-" + QByteArray(i % 97, 'x') + eol
+                + "Pad=" + QByteArray(1 + (i * 7919) % 1500, 'p') + eol;
         bytes += "[Long]" + eol + "v=" + QByteArray(3 << 20, 'v') + eol + "[Many]" + eol;
         for (int i = 0; i < 20000; ++i)
             bytes += "Entry " + QByteArray::number(i) + "=" + QByteArray::number(i) + eol;

@@ -16,7 +16,10 @@ constexpr int kDownloadWaitMs = 15000;
 
 // Bytes that are not one value repeated, so a dropped or doubled piece shows.
 QByteArray sampleBytes(int size, int seed = 1);
-inline QByteArray sha256Hex(const QByteArray &bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
+inline QByteArray sha256Hex(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
 // A loopback port that was free a moment ago and that nobody listens on now.
 quint16 deadPort();
 // Every entry of a folder by name, hidden ones included: a left-over .part or

@@ -4,7 +4,8 @@
 
 namespace fetchora::test {
 
-static const QHash<int, QByteArray> kReasons = {{200, "OK"}, {301, "Moved Permanently"}, {302, "Found"}, {404, "Not Found"}};
+static const QHash<int, QByteArray> kReasons = {
+    {200, "OK"}, {301, "Moved Permanently"}, {302, "Found"}, {404, "Not Found"}};
 
 HttpTestServer::HttpTestServer(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
 {
@@ -33,7 +34,8 @@ void HttpTestServer::serveBytes(const QString &path, const QByteArray &body, con
 void HttpTestServer::redirectChain(const QString &prefix, int hops, const QString &target)
 {
     for (int i = 0; i < hops; ++i)
-        redirect(prefix + QStringLiteral("/%1").arg(i), i + 1 < hops ? prefix + QStringLiteral("/%1").arg(i + 1) : target);
+        redirect(prefix + QStringLiteral("/%1").arg(i),
+                 i + 1 < hops ? prefix + QStringLiteral("/%1").arg(i + 1) : target);
 }
 
 void HttpTestServer::onReadyRead(QTcpSocket *socket)
@@ -62,7 +64,8 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
     for (const auto &[name, value] : r.headers)
         answer += name + ": " + value + "\r\n";
     if (r.contentLength != -2)
-        answer += "Content-Length: " + QByteArray::number(r.contentLength >= 0 ? r.contentLength : r.body.size()) + "\r\n";
+        answer += "Content-Length: " + QByteArray::number(r.contentLength >= 0 ? r.contentLength : r.body.size())
+            + "\r\n";
     answer += "Connection: close\r\n\r\n" + (r.sendLimit >= 0 ? r.body.left(r.sendLimit) : r.body);
     socket->write(answer);
     if (!r.stall)

@@ -62,7 +62,10 @@ public:
         setRoute(path, {.status = status, .reason = reason, .headers = {{"Content-Type", "text/html"}}, .body = body});
     }
     // Announces body.size() but sends only the first `bytes`, then closes.
-    void cutAfter(const QString &path, const QByteArray &body, qint64 bytes) { setRoute(path, {.body = body, .sendLimit = bytes}); }
+    void cutAfter(const QString &path, const QByteArray &body, qint64 bytes)
+    {
+        setRoute(path, {.body = body, .sendLimit = bytes});
+    }
     // Reads the request and never answers.
     void stallBeforeHeaders(const QString &path) { setRoute(path, {.stallHeaders = true}); }
     // Announces body.size(), sends the first `bytes`, then goes silent with the connection open.

@@ -35,7 +35,11 @@ class RecordingShell : public Shell
 public:
     QList<QUrl> opened;
     bool result = true;
-    bool openUrl(const QUrl &url) override { opened.append(url); return result; }
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return result;
+    }
 };
 
 // Writes bytes to a file, creating folders; fails the calling test on error.

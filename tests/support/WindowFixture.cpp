@@ -26,8 +26,7 @@ UrlCatcher::~UrlCatcher()
 }
 
 AppRun::AppRun(const QString &dataDir, ShellKind kind)
-    : state(engine, kind == Desktop ? static_cast<Shell &>(desktop) : static_cast<Shell &>(shell), prompter,
-            dataDir),
+    : state(engine, kind == Desktop ? static_cast<Shell &>(desktop) : static_cast<Shell &>(shell), prompter, dataDir),
       window(state)
 {
     state.setDirectDownloadHandler([this](const QString &link) { downloads.append(link); });

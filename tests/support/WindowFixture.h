@@ -49,7 +49,7 @@ struct AppRun
 
     explicit AppRun(const QString &dataDir, ShellKind kind = Recording);
 
-    template <typename T> T *child(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
+    template<typename T> T *child(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
     ListBox *list(const char *name) const { return child<ListBox>(name); }
     ThemedButton *button(const char *name) const { return child<ThemedButton>(name); }
     QAction *action(const char *name) const { return child<QAction>(name); }
@@ -98,7 +98,10 @@ QByteArray crlf(std::initializer_list<const char *> lines);
 bool showTab(MainWindow &window, int tab, int inner = -1);
 
 // -1 when not listed.
-inline int rowOf(const ListBox *list, const QString &text) { return list ? int(list->items().indexOf(text)) : -1; }
+inline int rowOf(const ListBox *list, const QString &text)
+{
+    return list ? int(list->items().indexOf(text)) : -1;
+}
 // Presses the mouse on a line the way a user does, scrolled into view; false
 // when the line is not listed or not on screen, or did not become current.
 // A double click comes as the window system delivers it: a click, then the
@@ -108,7 +111,10 @@ inline bool clickRow(ListBox *list, const QString &text, Qt::MouseButton button 
 {
     return pressRow(list, text, button, false);
 }
-inline bool doubleClickRow(ListBox *list, const QString &text) { return pressRow(list, text, Qt::LeftButton, true); }
+inline bool doubleClickRow(ListBox *list, const QString &text)
+{
+    return pressRow(list, text, Qt::LeftButton, true);
+}
 
 // Moves the pointer over the middle of a widget, `offset` away from it.
 inline void hover(QWidget *widget, const QPoint &offset = {})

@@ -33,9 +33,8 @@ const QMap<QString, QPair<QByteArray, QByteArray>> kFiles = {
       "[Browsers]\r\nFirefox=https://b/ff\r\n[Security]\r\nKeePass=https://b/kp\r\n"}},
     {"FOBlacklist.def", {"softonic.com\r\n", "softonic.com\r\nbrothersoft.com\r\n"}}};
 
-const QString kServerVersion =
-    "[Fetchora]\r\nVersion=%1\r\nChangelog=Program changes\r\nNews=Program news\r\n"
-    "[Signature]\r\nVersion=2013.03.08\r\n";
+const QString kServerVersion = "[Fetchora]\r\nVersion=%1\r\nChangelog=Program changes\r\nNews=Program news\r\n"
+                               "[Signature]\r\nVersion=2013.03.08\r\n";
 
 // Every file below a folder with its bytes: what a failed check may not change.
 QMap<QString, QByteArray> snapshot(const QString &dir)
@@ -64,8 +63,7 @@ class UpdateChecksTest : public DownloadTestCase
     {
         const auto log = [this](const QString &line) { m_log.append(line); };
         const auto download = [this](const QString &link) { m_downloads.append(link); };
-        UpdateContext c{*m_profiles, *m_nam,  m_prompter,   m_data, m_base,
-                        files,       "2.1.5", "2013.03.01", log,    download};
+        UpdateContext c{*m_profiles, *m_nam, m_prompter, m_data, m_base, files, "2.1.5", "2013.03.01", log, download};
         c.trustedMirrors = {m_base};
         return c;
     }
@@ -129,12 +127,10 @@ private Q_SLOTS:
         const QString offer = "Version " + server + " of Fetchora is available.";
         const QStringList expected = order > 0
             ? QStringList{offer, kRule, "Whats new in this Version?", "Program changes"}
-            : order == 0
-            ? QStringList{kRule, "You are using the latest Version of Fetchora.", kRule, "Program news"}
-            : QStringList{kRule, "You are using an unofficial Version of Fetchora.", kRule};
+            : order == 0 ? QStringList{kRule, "You are using the latest Version of Fetchora.", kRule, "Program news"}
+                         : QStringList{kRule, "You are using an unofficial Version of Fetchora.", kRule};
         QCOMPARE(m_log, expected);
-        QCOMPARE(m_prompter.messages.value(0).text,
-                 order > 0 ? offer + "\r\nDo you want to Download the Update?" : "");
+        QCOMPARE(m_prompter.messages.value(0).text, order > 0 ? offer + "\r\nDo you want to Download the Update?" : "");
         // Only a Yes hands the setup to the download dialog.
         const QString setup = QString(urls::WebSite) + "download/finish/30-fetchora/124-fetchora";
         QCOMPARE(m_downloads, yes ? QStringList{setup} : QStringList{});
@@ -199,8 +195,7 @@ private Q_SLOTS:
         c.baseUrl = m_base + "m";
         checkProgramVersion(c);
         QVERIFY(!updateDefinitions(c).updated);
-        QCOMPARE(m_log.mid(7),
-                 QStringList({kRule, "Your Signature File(s) is Up-to-Date.", kRule, "Local news"}));
+        QCOMPARE(m_log.mid(7), QStringList({kRule, "Your Signature File(s) is Up-to-Date.", kRule, "Local news"}));
         // Even with no catalogue version known, nothing comes from it.
         c.localSignatureVersion.clear();
         QVERIFY(!updateDefinitions(c).updated);
@@ -242,8 +237,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(versionFilePath(m_data)), site.value("fetchora_latest/FOVersion.ini"));
         // Both the shipped and the published version file name this program's version.
         for (const QString &file : {version, versionFilePath(m_data)})
-            QCOMPARE(m_profiles->readString(file, "Fetchora", "Version") + " Beta",
-                     AppState::programVersion());
+            QCOMPARE(m_profiles->readString(file, "Fetchora", "Version") + " Beta", AppState::programVersion());
         c.signatureFiles.clear(); // with nothing listed, the version still advances
         QVERIFY(updateDefinitions(c).updated);
         // Nothing but the catalogue is left in the Data folder.

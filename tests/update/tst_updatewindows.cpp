@@ -52,8 +52,7 @@ private Q_SLOTS:
     void checksThenRestart()
     {
         QVERIFY(startProgram());
-        m_server.serveBytes("/FOVersion.ini",
-                            "[Fetchora]\r\nVersion=99\r\n[Signature]\r\nVersion=2013.03.08\r\n");
+        m_server.serveBytes("/FOVersion.ini", "[Fetchora]\r\nVersion=99\r\n[Signature]\r\nVersion=2013.03.08\r\n");
         m_server.serveBytes("/FOApps.def", "[New]\r\nB=https://b/1\r\n[Newer]\r\n");
         address()->setText(m_server.url("/").toString());
         UpdateWindow *w = m_windows->showUpdateWindow();
@@ -142,8 +141,7 @@ private Q_SLOTS:
         QVERIFY(w->trustedImage->isVisibleTo(w) && !w->untrustedImage->isVisibleTo(w)
                 && !w->updateCatalogueButton->isEnabled());
         // The mirror window offers the custom address again.
-        QCOMPARE(m_windows->showMirrorWindow()->customMirrorEdit->text(),
-                 name == "German" ? "https://" : base);
+        QCOMPARE(m_windows->showMirrorWindow()->customMirrorEdit->text(), name == "German" ? "https://" : base);
     }
 };
 

@@ -32,8 +32,7 @@ QColor AdSupportedNotice::titleColor(const QString &themeName)
 }
 
 AdSupportedNotice::AdSupportedNotice(const QString &themeName, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                          | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("frmAdware"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -62,7 +61,8 @@ AdSupportedNotice::AdSupportedNotice(const QString &themeName, QWidget *parent)
     warningImage = new QLabel(this);
     warningImage->setObjectName(QStringLiteral("ImgAdware"));
     warningImage->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
-    messageLabel = new QLabel(QStringLiteral("Please pay attention while installing this Ad-supported application!"), this);
+    messageLabel = new QLabel(QStringLiteral("Please pay attention while installing this Ad-supported application!"),
+                              this);
     messageLabel->setObjectName(QStringLiteral("Label1"));
     messageLabel->setWordWrap(true);
     acknowledgeButton = new ThemedButton(QStringLiteral("I know the Risk!"), this);

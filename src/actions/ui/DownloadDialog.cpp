@@ -67,9 +67,7 @@ DownloadDialog *DownloadDialog::start(AppState &state, const QString &link, QWid
 }
 
 DownloadDialog::DownloadDialog(AppState &state, const QString &link, const Services &services, QWidget *parent)
-    : QWidget(parent, Qt::Window),
-      m_state(state),
-      m_link(link.trimmed()),
+    : QWidget(parent, Qt::Window), m_state(state), m_link(link.trimmed()),
       m_chooser(services.chooser ? services.chooser : defaultChooser())
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -350,7 +348,8 @@ void DownloadDialog::openFolder()
 {
     const QString folder = QFileInfo(m_job->targetPath()).absolutePath();
     if (!m_state.shell().openUrl(QUrl::fromLocalFile(folder)))
-        m_state.prompter().warn(QStringLiteral("The folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
+        m_state.prompter().warn(
+            QStringLiteral("The folder %1 could not be opened.").arg(QDir::toNativeSeparators(folder)));
 }
 
 void DownloadDialog::openInBrowser()

@@ -57,10 +57,9 @@ public:
     // Opens a download window for `link` and starts it. `parent` only ties the
     // window's life to another window; it may be null.
     static DownloadDialog *start(AppState &state, const QString &link, QWidget *parent = nullptr,
-                              const Services &services = {});
+                                 const Services &services = {});
 
-    DownloadDialog(AppState &state, const QString &link, const Services &services = {},
-                QWidget *parent = nullptr);
+    DownloadDialog(AppState &state, const QString &link, const Services &services = {}, QWidget *parent = nullptr);
     ~DownloadDialog() override;
 
     void begin(); // asks the server; start() calls it
@@ -80,15 +79,15 @@ public:
     // "45 s", "3 min 20 s", "2 h 5 min".
     static QString humanDuration(qint64 seconds);
 
-    QLabel *statusLabel;     // what is going on, or why it failed
-    QLabel *fileLabel;       // the file being written
+    QLabel *statusLabel; // what is going on, or why it failed
+    QLabel *fileLabel;   // the file being written
     QProgressBar *progressBar;
-    QLabel *sizeLabel;       // received of total
-    QLabel *speedLabel;      // speed and time left
+    QLabel *sizeLabel;  // received of total
+    QLabel *speedLabel; // speed and time left
     QLabel *pathCaption;
-    QLineEdit *pathEdit;    // the saved file, selectable
+    QLineEdit *pathEdit; // the saved file, selectable
     QLabel *hashCaption;
-    QLineEdit *hashEdit;  // its SHA-256, selectable
+    QLineEdit *hashEdit; // its SHA-256, selectable
     ThemedButton *openButton;
     ThemedButton *openFolderButton;
     ThemedButton *retryButton;
@@ -122,7 +121,7 @@ private:
     QString m_chosenTarget; // kept for Retry, which saves to the same file
     bool m_closing = false;
 
-    QElapsedTimer m_clock;                 // since the body began to arrive
+    QElapsedTimer m_clock; // since the body began to arrive
     qint64 m_lastShownMs = -1;
     QList<QPair<qint64, qint64>> m_samples; // (ms, bytes) of the last few seconds, for the speed
 };

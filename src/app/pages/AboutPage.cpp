@@ -21,7 +21,10 @@ AboutPage::AboutPage(QWidget *parent) : QWidget(parent)
     versionInfoLabel->setObjectName(QStringLiteral("lblVersionInfo"));
     versionLabel = new QLabel(this);
     versionLabel->setObjectName(QStringLiteral("lblVersion"));
-    homepageText = new QPlainTextEdit(QStringLiteral("You can download the latest version, report bugs and submit feature requests at the following website."), this);
+    homepageText = new QPlainTextEdit(
+        QStringLiteral(
+            "You can download the latest version, report bugs and submit feature requests at the following website."),
+        this);
     homepageText->setObjectName(QStringLiteral("txtHomepage"));
     homepageText->setReadOnly(true);
     homepageText->setMaximumHeight(60);
@@ -47,15 +50,14 @@ AboutPage::AboutPage(QWidget *parent) : QWidget(parent)
 
 QString AboutPage::credits()
 {
-    return QStringLiteral(
-        "The Fetchora team would like to acknowledge the following Contributors:\n"
-        "\n"
-        "\n"
-        "All the developers of the free applications listed in the catalogue, who make "
-        "their work available to everyone.\n"
-        "The people who report dead and outdated download links and suggest new apps.\n"
-        "The translators and mirror hosts who keep the catalogue close to its users.\n"
-        "The Qt Project, whose toolkit this program is built with.\n");
+    return QStringLiteral("The Fetchora team would like to acknowledge the following Contributors:\n"
+                          "\n"
+                          "\n"
+                          "All the developers of the free applications listed in the catalogue, who make "
+                          "their work available to everyone.\n"
+                          "The people who report dead and outdated download links and suggest new apps.\n"
+                          "The translators and mirror hosts who keep the catalogue close to its users.\n"
+                          "The Qt Project, whose toolkit this program is built with.\n");
 }
 
 } // namespace fetchora

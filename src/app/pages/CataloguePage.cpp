@@ -30,8 +30,7 @@ QLabel *makeCount(const char *name, QWidget *parent)
 
 } // namespace
 
-CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CataloguePageNames &names,
-                             QWidget *parent)
+CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CataloguePageNames &names, QWidget *parent)
     : QWidget(parent), m_catalogue(catalogue), m_db(db)
 {
     auto *layout = new QVBoxLayout(this);
@@ -82,8 +81,7 @@ CataloguePage::CataloguePage(Catalogue &catalogue, Database db, const CatalogueP
     layout->addLayout(buttons);
 
     auto count = [](ListBox *list, QLabel *label) {
-        connect(list, &ListBox::countChanged, label,
-                [label](int n) { label->setText(QString::number(n)); });
+        connect(list, &ListBox::countChanged, label, [label](int n) { label->setText(QString::number(n)); });
     };
     count(categories, countCategories);
     count(entries, countEntries);

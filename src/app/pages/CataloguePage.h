@@ -33,8 +33,7 @@ class CataloguePage : public QWidget
 {
     Q_OBJECT
 public:
-    CataloguePage(Catalogue &catalogue, Database db, const CataloguePageNames &names,
-                  QWidget *parent = nullptr);
+    CataloguePage(Catalogue &catalogue, Database db, const CataloguePageNames &names, QWidget *parent = nullptr);
 
     Database database() const { return m_db; }
     void setCategories(const QStringList &names);

@@ -42,8 +42,7 @@ QPixmap badge(const QString &letter, const QColor &colour)
     return pix;
 }
 
-QLabel *image(QWidget *parent, const char *name, const QString &letter, const QColor &colour,
-              const QString &caption)
+QLabel *image(QWidget *parent, const char *name, const QString &letter, const QColor &colour, const QString &caption)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
@@ -166,17 +165,30 @@ HomePage::HomePage(QWidget *parent) : QWidget(parent)
 QList<QPair<ThemedButton *, QString>> HomePage::hints() const
 {
     return {
-        {getAppsButton, QStringLiteral("Here you will find a list of the Best and most common Applications for every purpose.")},
+        {getAppsButton,
+         QStringLiteral("Here you will find a list of the Best and most common Applications for every purpose.")},
         {getPortableButton, QStringLiteral("Here you will find a list of the most useful Portable Apps.")},
-        {getSlimButton, QStringLiteral("Here you will find a list of Applications that are available only in the Slim, Toolbar-free or Lite Version.")},
-        {getHelpButton, QStringLiteral("Need Help with a App or a Computer Problem. Here you will find Direct Links for the Best Pages, Communities, Blogs or Online Virus and Malware Scanners.")},
-        {moreAppsButton, QStringLiteral("Here you will find Special Categories, like the Windows Starter Kit or the best Apps for Technicians, Windows Service Packs, Windows OS Images etc.")},
-        {starterKitButton, QStringLiteral("Here you will find Essential Applications and Runtimes that must be Installed after Installing Windows.")},
+        {getSlimButton,
+         QStringLiteral("Here you will find a list of Applications that are available only in the Slim, Toolbar-free "
+                        "or Lite Version.")},
+        {getHelpButton,
+         QStringLiteral("Need Help with a App or a Computer Problem. Here you will find Direct Links for the Best "
+                        "Pages, Communities, Blogs or Online Virus and Malware Scanners.")},
+        {moreAppsButton,
+         QStringLiteral("Here you will find Special Categories, like the Windows Starter Kit or the best Apps for "
+                        "Technicians, Windows Service Packs, Windows OS Images etc.")},
+        {starterKitButton,
+         QStringLiteral("Here you will find Essential Applications and Runtimes that must be Installed after "
+                        "Installing Windows.")},
         {addAppButton, QStringLiteral("Here you can Add and Suggest Custom Apps to the Fetchora Database.")},
         {linkManagerButton, QStringLiteral("Here you can Manage Download Links of your Favorite Apps.")},
-        {linkFinderButton, QStringLiteral("Here you can Browser thorough the whole Database of Fetchora and find Direct Download Links on the quick.")},
+        {linkFinderButton,
+         QStringLiteral("Here you can Browser thorough the whole Database of Fetchora and find Direct Download Links "
+                        "on the quick.")},
         {installManagerButton, QStringLiteral("Here you can Manage Multiple unattended and silent Installations.")},
-        {installAppsButton, QStringLiteral("Here you can perform unattended and silent Installations of Apps with FInstalls (Beta 0.0.8)")},
+        {installAppsButton,
+         QStringLiteral(
+             "Here you can perform unattended and silent Installations of Apps with FInstalls (Beta 0.0.8)")},
     };
 }
 

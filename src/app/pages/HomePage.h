@@ -20,9 +20,9 @@ public:
     QLabel *welcomeLabel, *userLabel, *userPicture;
     QLabel *homeImage, *aboutImage, *feedbackImage, *twitterImage, *facebookImage;
     QLabel *mirrorInfoLabel, *mirrorLabel;
-    ThemedButton *getAppsButton, *getPortableButton, *getSlimButton, *getHelpButton, *moreAppsButton,
-        *starterKitButton, *addAppButton, *linkManagerButton, *linkFinderButton, *installManagerButton,
-        *installAppsButton, *snapshotButton;
+    ThemedButton *getAppsButton, *getPortableButton, *getSlimButton, *getHelpButton, *moreAppsButton, *starterKitButton,
+        *addAppButton, *linkManagerButton, *linkFinderButton, *installManagerButton, *installAppsButton,
+        *snapshotButton;
     QFrame *separator1, *separator2, *separator3;
 
     // Every shortcut button with the hint it shows while the mouse is over it.

@@ -48,7 +48,8 @@ QGroupBox *group(QWidget *parent, const QString &title, QWidget *content)
 OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
 {
     trayCheck = check(this, "chkSystray", QStringLiteral("Minimize to System Tray"));
-    autoUpdateCheck = check(this, "chkAutoUpdate", QStringLiteral("Auto. Check for Fetchora and Signature Updates on every Start"));
+    autoUpdateCheck = check(this, "chkAutoUpdate",
+                            QStringLiteral("Auto. Check for Fetchora and Signature Updates on every Start"));
     blacklistList = list(this, "lstBlacklist");
     signatureList = list(this, "lstSignatures");
     updateAddressEdit = new QLineEdit(this);
@@ -57,14 +58,16 @@ OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
     themeLabel->setObjectName(QStringLiteral("lblTheme"));
     themeCombo = new QComboBox(this);
     themeCombo->setObjectName(QStringLiteral("cboTheme"));
-    adSupportWarningCheck = check(this, "chkAdSupportWarning", QStringLiteral("Warn me if Ad-supported App has been found"));
+    adSupportWarningCheck = check(this, "chkAdSupportWarning",
+                                  QStringLiteral("Warn me if Ad-supported App has been found"));
     adwareList = list(this, "lstAdware");
     jdownloaderCheck = check(this, "chkJDownloaderSupport", QStringLiteral("Enable JDownloader support"));
     jdownloaderPathEdit = new QLineEdit(QStringLiteral("Enter here the Path to the JDownloader.exe"), this);
     jdownloaderPathEdit->setObjectName(QStringLiteral("txtJDownloaderPath"));
     browseButton = new ThemedButton(QStringLiteral("Browse ..."), this);
     browseButton->setObjectName(QStringLiteral("cmdBrowse"));
-    doubleClickCheck = check(this, "chkPerformOpsWithDoubleClick", QStringLiteral("Allow to perform Operations (Download, Install etc.) with Double-Click"));
+    doubleClickCheck = check(this, "chkPerformOpsWithDoubleClick",
+                             QStringLiteral("Allow to perform Operations (Download, Install etc.) with Double-Click"));
 
     auto *general = new QVBoxLayout;
     general->addWidget(trayCheck);
@@ -88,7 +91,9 @@ OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
     general->addStretch(1);
 
     auto *lists = new QHBoxLayout;
-    lists->addWidget(group(this, QStringLiteral("Block Direct Download if the following String(s) is found in Download URL"), blacklistList));
+    lists->addWidget(group(this,
+                           QStringLiteral("Block Direct Download if the following String(s) is found in Download URL"),
+                           blacklistList));
     lists->addWidget(group(this, QStringLiteral("Ad-supported Apps"), adwareList));
     lists->addWidget(group(this, QStringLiteral("Update the following Signature file(s)"), signatureList));
 
@@ -96,8 +101,7 @@ OptionsPage::OptionsPage(QWidget *parent) : QWidget(parent)
     layout->addLayout(general);
     layout->addLayout(lists, 1);
 
-    for (QCheckBox *c : {trayCheck, autoUpdateCheck, adSupportWarningCheck, jdownloaderCheck,
-                         doubleClickCheck})
+    for (QCheckBox *c : {trayCheck, autoUpdateCheck, adSupportWarningCheck, jdownloaderCheck, doubleClickCheck})
         connect(c, &QCheckBox::toggled, this, &OptionsPage::optionsEdited);
     connect(updateAddressEdit, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);
     connect(jdownloaderPathEdit, &QLineEdit::textChanged, this, &OptionsPage::optionsEdited);

@@ -22,8 +22,7 @@ class OptionsPage : public QWidget
 public:
     explicit OptionsPage(QWidget *parent = nullptr);
 
-    QCheckBox *trayCheck, *autoUpdateCheck, *adSupportWarningCheck, *jdownloaderCheck,
-        *doubleClickCheck;
+    QCheckBox *trayCheck, *autoUpdateCheck, *adSupportWarningCheck, *jdownloaderCheck, *doubleClickCheck;
     ListBox *blacklistList, *signatureList, *adwareList;
     QLineEdit *updateAddressEdit, *jdownloaderPathEdit;
     QLabel *themeLabel;

@@ -16,10 +16,9 @@ SpecialPage::SpecialPage(Catalogue &catalogue, QWidget *parent) : QWidget(parent
     tabs->setObjectName(QStringLiteral("SSTab2"));
 
     special = new CataloguePage(catalogue, Database::Special,
-                                {"txtSpecialSearch", "lstCatSpecial", "lstSpecial",
-                                 "lblCountCatSpecial", "lblCountSpecial", "cmdDownloadSpecial",
-                                 "Direct Download", "cmdDownloadSpecialFromPage",
-                                 "Direct Download from Page"},
+                                {"txtSpecialSearch", "lstCatSpecial", "lstSpecial", "lblCountCatSpecial",
+                                 "lblCountSpecial", "cmdDownloadSpecial", "Direct Download",
+                                 "cmdDownloadSpecialFromPage", "Direct Download from Page"},
                                 tabs);
     runButton = new ThemedButton(QStringLiteral("Run App Now!"), special->extraButtons);
     runButton->setObjectName(QStringLiteral("cmdRunApp"));
@@ -27,8 +26,8 @@ SpecialPage::SpecialPage(Catalogue &catalogue, QWidget *parent) : QWidget(parent
     special->extraButtons->layout()->addWidget(runButton);
 
     pages = new CataloguePage(catalogue, Database::Pages,
-                              {nullptr, "lstCatPages", "lstPages", "lblCountCatPages",
-                               "lblCountPages", nullptr, "", "cmdVisitPage", "Visit Page Now!"},
+                              {nullptr, "lstCatPages", "lstPages", "lblCountCatPages", "lblCountPages", nullptr, "",
+                               "cmdVisitPage", "Visit Page Now!"},
                               tabs);
     pageLabel = new QLabel(pages);
     pageLabel->setObjectName(QStringLiteral("lblPages"));

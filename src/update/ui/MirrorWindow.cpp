@@ -2,11 +2,11 @@
 
 #include "ProductUrls.h"
 #include "actions/LinkActions.h"
-#include "ui/FormSettings.h"
-#include "ui/WindowPlacement.h"
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
 #include "state/AppState.h"
+#include "ui/FormSettings.h"
+#include "ui/WindowPlacement.h"
 #include "update/UpdateSource.h"
 #include "update/VersionFile.h"
 #include "widgets/ThemedButton.h"
@@ -26,10 +26,9 @@ namespace fetchora {
 namespace {
 const QString kSection = QStringLiteral("WindowStateDDLMirrors");
 const QString kFrenchMaintainer = QStringLiteral("the Fetchora community in France");
-}
+} // namespace
 
-MirrorWindow::MirrorWindow(AppState &state, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_state(state)
+MirrorWindow::MirrorWindow(AppState &state, QWidget *parent) : QWidget(parent, Qt::Window), m_state(state)
 {
     setObjectName(QStringLiteral("frmDDLMirrors"));
     setWindowTitle(QStringLiteral("Fetchora - App Channels"));
@@ -80,8 +79,9 @@ MirrorWindow::MirrorWindow(AppState &state, QWidget *parent)
     contactLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
 
     auto *grid = new QGridLayout;
-    const QList<ThemedButton *> all = {internationalButton, germanButton, unassignedButtons[0], frenchButton,
-                                   unassignedButtons[1], unassignedButtons[2], unassignedButtons[3], unassignedButtons[4], unassignedButtons[5]};
+    const QList<ThemedButton *> all = {internationalButton,  germanButton,         unassignedButtons[0],
+                                       frenchButton,         unassignedButtons[1], unassignedButtons[2],
+                                       unassignedButtons[3], unassignedButtons[4], unassignedButtons[5]};
     for (int i = 0; i < all.size(); ++i)
         grid->addWidget(all[i], i / 3, i % 3);
     auto *custom = new QHBoxLayout;
@@ -101,7 +101,8 @@ MirrorWindow::MirrorWindow(AppState &state, QWidget *parent)
 
     connect(internationalButton, &ThemedButton::clicked, this, [this] {
         switchTo(internationalMirror(), QStringLiteral("International Mirror (Default) successfully activated."),
-                 QStringLiteral("Please Update your Signature files now to get Apps from the International (Default) Fetchora Mirror."));
+                 QStringLiteral("Please Update your Signature files now to get Apps from the International (Default) "
+                                "Fetchora Mirror."));
     });
     connect(germanButton, &ThemedButton::clicked, this, [this] {
         switchTo(germanMirror(), QStringLiteral("German Mirror successfully activated."),
@@ -109,13 +110,15 @@ MirrorWindow::MirrorWindow(AppState &state, QWidget *parent)
     });
     connect(frenchButton, &ThemedButton::clicked, this, [this] {
         switchTo(frenchMirror(),
-                 QStringLiteral("French Mirror (Maintained by ") + kFrenchMaintainer + QStringLiteral(") successfully activated."),
+                 QStringLiteral("French Mirror (Maintained by ") + kFrenchMaintainer
+                     + QStringLiteral(") successfully activated."),
                  QStringLiteral("Please Update your Signature files now to get Apps from the French Mirror."));
     });
     for (ThemedButton *b : std::as_const(unassignedButtons))
         connect(b, &ThemedButton::clicked, this, [this] {
-            m_state.prompter().critical(QStringLiteral("This Mirror is NOT assigned.\r\n"
-                                                       "If you want to provide this Mirror in your Language, please contact us."));
+            m_state.prompter().critical(
+                QStringLiteral("This Mirror is NOT assigned.\r\n"
+                               "If you want to provide this Mirror in your Language, please contact us."));
         });
     connect(customMirrorEdit, &QLineEdit::returnPressed, this, &MirrorWindow::switchToCustom);
     connect(contactLink, &QLabel::linkActivated, this, [this] {

@@ -1,11 +1,11 @@
 #include "UpdateWindow.h"
 
 #include "ProductUrls.h"
-#include "ui/WindowPlacement.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
 #include "platform/Shell.h"
 #include "state/AppState.h"
+#include "ui/WindowPlacement.h"
 #include "update/UpdateChecks.h"
 #include "update/UpdateSource.h"
 #include "update/VersionFile.h"
@@ -46,10 +46,22 @@ ThemedButton *button(QWidget *parent, const char *name, const QString &text)
 class PointerFriendlyPrompter : public Prompter
 {
 public:
-    explicit PointerFriendlyPrompter(Prompter &inner) : m_inner(inner) {}
-    void inform(const QString &text) override { Normal n; m_inner.inform(text); }
-    void warn(const QString &text) override { Normal n; m_inner.warn(text); }
-    void critical(const QString &text) override { Normal n; m_inner.critical(text); }
+    explicit PointerFriendlyPrompter(Prompter &inner) : m_inner(inner) { }
+    void inform(const QString &text) override
+    {
+        Normal n;
+        m_inner.inform(text);
+    }
+    void warn(const QString &text) override
+    {
+        Normal n;
+        m_inner.warn(text);
+    }
+    void critical(const QString &text) override
+    {
+        Normal n;
+        m_inner.critical(text);
+    }
     bool askYesNo(const QString &text, const QString &title) override
     {
         Normal n;
@@ -67,7 +79,10 @@ private:
 
 QString installedVersion()
 {
-    return QStringLiteral("%1.%2.%3").arg(FETCHORA_VERSION_MAJOR).arg(FETCHORA_VERSION_MINOR).arg(FETCHORA_VERSION_PATCH);
+    return QStringLiteral("%1.%2.%3")
+        .arg(FETCHORA_VERSION_MAJOR)
+        .arg(FETCHORA_VERSION_MINOR)
+        .arg(FETCHORA_VERSION_PATCH);
 }
 
 } // namespace
@@ -92,7 +107,8 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
     logView->setObjectName(QStringLiteral("txtUpdate"));
     logView->setReadOnly(true);
     logView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    updateCatalogueButton = button(this, "cmdUpdateSignatureDefinitions", QStringLiteral("Check for Signature Updates"));
+    updateCatalogueButton = button(this, "cmdUpdateSignatureDefinitions",
+                                   QStringLiteral("Check for Signature Updates"));
     checkProgramButton = button(this, "cmdCheckforUpdatesFetchora", QStringLiteral("Check for Software Updates"));
     restartButton = button(this, "cmdRestart", QStringLiteral("Restart Now!"));
     changelogButton = button(this, "cmdChangelog", QStringLiteral("View Changelog!"));
@@ -182,7 +198,8 @@ void UpdateWindow::reset()
     programVersionLabel->setText(installedVersion());
     m_localSignatureVersion = m_state.profiles().readString(versionFilePath(m_state.dataDir()),
                                                             QStringLiteral("Signature"), QStringLiteral("Version"));
-    catalogueVersionLabel->setText(m_localSignatureVersion.isEmpty() ? QStringLiteral("Unknown") : m_localSignatureVersion);
+    catalogueVersionLabel->setText(m_localSignatureVersion.isEmpty() ? QStringLiteral("Unknown")
+                                                                     : m_localSignatureVersion);
     restartButton->setVisible(false);
     changelogButton->setVisible(false);
     updateCatalogueButton->setVisible(true);
@@ -235,15 +252,21 @@ void UpdateWindow::runAutomaticChecks()
     runProgramCheck();
 }
 
-template<class Check>
-auto UpdateWindow::runCheck(Check check)
+template<class Check> auto UpdateWindow::runCheck(Check check)
 {
     beginRun();
     PointerFriendlyPrompter prompter(m_state.prompter());
-    UpdateContext context{m_state.profiles(), m_network, prompter, m_state.dataDir(), baseUrl(),
-                          m_state.lists().signatures, installedVersion(), m_localSignatureVersion,
+    UpdateContext context{m_state.profiles(),
+                          m_network,
+                          prompter,
+                          m_state.dataDir(),
+                          baseUrl(),
+                          m_state.lists().signatures,
+                          installedVersion(),
+                          m_localSignatureVersion,
                           [this](const QString &line) { addToLog(line); },
-                          [this](const QString &link) { m_state.startDirectDownload(link); }, m_limits};
+                          [this](const QString &link) { m_state.startDirectDownload(link); },
+                          m_limits};
     context.trustedMirrors = m_trusted;
     const auto outcome = check(context);
     endRun();

@@ -25,8 +25,8 @@ public:
     QLabel *programVersionCaption, *programVersionLabel, *catalogueVersionCaption, *catalogueVersionLabel;
     QLabel *headingLabel, *sourceLabel, *trustedImage, *untrustedImage;
     QPlainTextEdit *logView;
-    ThemedButton *updateCatalogueButton, *checkProgramButton, *restartButton, *changelogButton,
-        *facebookButton, *twitterButton;
+    ThemedButton *updateCatalogueButton, *checkProgramButton, *restartButton, *changelogButton, *facebookButton,
+        *twitterButton;
 
     void addToLog(const QString &text);
     // Both checks, catalogue first, when the automatic check is switched on.
@@ -50,8 +50,7 @@ protected:
 
 private:
     void refreshTrust();
-    template<class Check>
-    auto runCheck(Check check);
+    template<class Check> auto runCheck(Check check);
     void beginRun();
     void endRun();
     QString baseUrl() const;
