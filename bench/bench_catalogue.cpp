@@ -576,7 +576,7 @@ void measureWindow(Report &report, const QString &big, int runs)
     const QString twenty = QStringLiteral("< 20 ms");
     const QString two = QStringLiteral("< 2 ms");
     const QString mSelect = QStringLiteral("Select 10,000-entry category, first time");
-    const QString mReread = QStringLiteral("Re-read unchanged category (ReadCategoryEntries)");
+    const QString mReread = QStringLiteral("Re-read unchanged category (readCategoryEntries)");
     const QString mReselect = QStringLiteral("Re-select 10,000-entry category after another");
     const QString mParses = QStringLiteral("Parses of the unchanged file during re-reads");
     const char *const keys[] = {"startup", "select", "reread", "reselect", "changed", "parses"};
@@ -631,7 +631,7 @@ void measureWindow(Report &report, const QString &big, int runs)
         return;
     }
     const QString n = QStringLiteral(" (%1 runs)").arg(runs);
-    report.info(QStringLiteral("frmMain::startUp(), big catalogue, in-process") + n,
+    report.info(QStringLiteral("MainWindow::startUp(), big catalogue, in-process") + n,
                 medianMin(statsOf(values[QStringLiteral("startup")])));
     const Stats s = statsOf(values[QStringLiteral("select")]);
     const Stats r = statsOf(values[QStringLiteral("reread")]);
@@ -645,7 +645,7 @@ void measureWindow(Report &report, const QString &big, int runs)
     report.check(mParses, QString::number(parses), QStringLiteral("0"), parses == 0);
     report.info(QStringLiteral("Select 10,000-entry category after file change") + n,
                 medianMin(statsOf(values[QStringLiteral("changed")])));
-    report.samples(QStringLiteral("frmMain::startUp(), in-process"), values[QStringLiteral("startup")]);
+    report.samples(QStringLiteral("MainWindow::startUp(), in-process"), values[QStringLiteral("startup")]);
     report.samples(mSelect, values[QStringLiteral("select")]);
     report.samples(mReread, values[QStringLiteral("reread")]);
     report.samples(mReselect, values[QStringLiteral("reselect")]);
