@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -135,13 +136,16 @@ bool isReservedDeviceName(const QString &name)
     if (fixed.contains(stem))
         return true;
     if (stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))) {
+        // Windows counts the superscript digits one to three as digits here.
         const QChar digit = stem.at(3);
-        return digit >= QLatin1Char('1') && digit <= QLatin1Char('9');
+        return (digit >= QLatin1Char('1') && digit <= QLatin1Char('9'))
+            || QStringView(u"\u00B9\u00B2\u00B3").contains(digit);
     }
     return false;
 }
 
-// Shortens a name to `maxBytes` of UTF-8, keeping a short extension.
+// Shortens a name to `maxBytes` of UTF-8, keeping a short extension. One pass:
+// each character's UTF-8 length is known from its code.
 QString shortenName(const QString &name, qsizetype maxBytes)
 {
     if (name.toUtf8().size() <= maxBytes)
@@ -153,12 +157,18 @@ QString shortenName(const QString &name, qsizetype maxBytes)
         stem = name.left(dot);
         ext = name.mid(dot);
     }
-    while (!stem.isEmpty() && (stem + ext).toUtf8().size() > maxBytes) {
-        stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate())
-            stem.chop(1);
+    qsizetype room = maxBytes - ext.toUtf8().size();
+    qsizetype end = 0;
+    while (end < stem.size()) {
+        const char16_t u = stem.at(end).unicode();
+        const bool pair = QChar::isHighSurrogate(u) && end + 1 < stem.size() && stem.at(end + 1).isLowSurrogate();
+        const qsizetype bytes = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3; // a lone surrogate becomes U+FFFD
+        if (bytes > room)
+            break;
+        room -= bytes;
+        end += pair ? 2 : 1;
     }
-    return stem + ext;
+    return stem.left(end) + ext;
 }
 
 // The name with everything Windows or Linux would refuse or mangle replaced
@@ -171,8 +181,17 @@ QString sanitizedName(const QString &name)
     QString out;
     out.reserve(name.size());
     bool kept = false; // a character of the name itself survives
-    for (const QChar ch : name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar ch = name.at(i);
         const char16_t u = ch.unicode();
+        // Format characters (direction overrides, zero-width ones) change how a
+        // name reads, not what it is: "invoice<U+202E>gpj.exe" shows as "invoiceexe.jpg".
+        const bool pair = ch.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(ch, name.at(i + 1)) : u;
+        if (QChar::category(code) == QChar::Other_Format) {
+            i += pair ? 1 : 0;
+            continue;
+        }
         const bool bad = u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || QStringView(u"/\\:*?\"<>|").contains(ch);
         out += bad ? QLatin1Char('_') : ch;
         kept = kept || (!bad && !strippable(ch));
@@ -181,10 +200,13 @@ QString sanitizedName(const QString &name)
     if (!kept)
         return {};
     auto trim = [&] {
-        while (!out.isEmpty() && strippable(out.front()))
-            out.remove(0, 1);
-        while (!out.isEmpty() && strippable(out.back()))
-            out.chop(1);
+        qsizetype first = 0;
+        while (first < out.size() && strippable(out.at(first)))
+            ++first;
+        qsizetype end = out.size();
+        while (end > first && strippable(out.at(end - 1)))
+            --end;
+        out = out.sliced(first, end - first);
     };
     trim();
     out = shortenName(out, kMaxNameBytes);
@@ -302,7 +324,15 @@ private:
             QString error;
             if (!failed) {
                 const char *bytes = m_buffers[index].constData();
-                if (m_file.write(bytes, size) == size)
+                // A write the disk takes only in part reports no error of its own
+                // ("Unknown error"); writing the rest brings the system's reason,
+                // such as a full disk.
+                qint64 written = 0;
+                for (qint64 n = 0; written < size; written += n) {
+                    if ((n = m_file.write(bytes + written, size - written)) <= 0)
+                        break;
+                }
+                if (written == size)
                     m_hash.addData(QByteArrayView(bytes, qsizetype(size)));
                 else
                     error = m_file.errorString();
@@ -403,6 +433,7 @@ void DownloadJob::start(const QUrl &url)
     m_total = -1;
     m_received = 0;
     m_target.clear();
+    m_partPath.clear();
     m_partCreated = false;
     m_hash->reset();
     m_sha256.clear();
@@ -438,14 +469,10 @@ void DownloadJob::saveTo(const QString &targetPath)
         return;
     }
     m_target = targetPath;
-    m_file.setFileName(partPath());
-    // Unbuffered: every write is already a large piece, and a full disk must
-    // show at the write that hit it, not at a later flush.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!createPart()) {
         failWrite(m_file.errorString());
         return;
     }
-    m_partCreated = true;
     m_state = State::Saving;
     m_finishing = false;
     m_writer = std::make_unique<DiskWriter>(m_file, *m_hash, [this] {
@@ -455,6 +482,34 @@ void DownloadJob::saveTo(const QString &targetPath)
     });
     m_request->setReadBufferSize(kSavingReadBuffer);
     pump();
+}
+
+bool DownloadJob::createPart()
+{
+    const QFileInfo target(m_target);
+    // Room for the tag and ".part" even when the chosen name is as long as a name can be.
+    const QString stem = shortenName(target.fileName(), kMaxNameBytes);
+    static const char16_t letters[] = u"abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QString tag(6, Qt::Uninitialized);
+        for (QChar &ch : tag)
+            ch = QChar(letters[QRandomGenerator::global()->bounded(36)]);
+        const QString candidate = target.dir().filePath(stem + QLatin1Char('.') + tag + QStringLiteral(".part"));
+        m_file.setFileName(candidate);
+        // NewOnly creates the file or fails (O_CREAT | O_EXCL, which also refuses a
+        // symbolic link of that name; CREATE_NEW on Windows). Unbuffered: every
+        // write is already a large piece, and a full disk must show at the write
+        // that hit it, not at a later flush.
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            m_partPath = candidate;
+            m_partCreated = true;
+            return true;
+        }
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink())
+            return false; // not a name taken by chance: the folder refuses the file
+    }
+    return false;
 }
 
 void DownloadJob::onWriterWake()

@@ -22,7 +22,8 @@ class Sha256;
 //   start(url)            asks the server
 //   metaDataReady(...)    the server answered 2xx with a file: a name to offer
 //                         and the size, when it announced one
-//   saveTo(path)          the body goes into PATH.part, hashed on the way
+//   saveTo(path)          the body goes into a new partial file beside PATH
+//                         (PATH.XXXXXX.part), hashed on the way
 //   finished(ok)          once per start(): true when PATH holds the whole
 //                         body; false on any failure or cancel(), with
 //                         errorText() saying why
@@ -39,10 +40,14 @@ class Sha256;
 // with the file, and a slow disk does not hold up the window. Signals come in
 // the job's own thread.
 //
-// PATH appears only when the download is complete (PATH.part is renamed over
-// it, replacing an older PATH in one step where the system allows); after a
-// failure or a cancel neither PATH.part nor a partial PATH is left, and an
-// older PATH is untouched.
+// PATH appears only when the download is complete (the partial file is renamed
+// over it, replacing an older PATH in one step where the system allows); after
+// a failure or a cancel neither the partial file nor a partial PATH is left,
+// and an older PATH is untouched. The partial file is created new under a name
+// nobody else chose, and creating it fails rather than open a file or link
+// that is already there: whatever else lies in the folder (another program's
+// PATH.part, a link placed to make the download write elsewhere) is neither
+// written, renamed nor removed.
 class DownloadJob : public QObject
 {
     Q_OBJECT
@@ -81,7 +86,7 @@ public:
     qint64 totalBytes() const { return m_total; } // -1 while unknown
     qint64 receivedBytes() const { return m_received; }
     QString targetPath() const { return m_target; }
-    QString partPath() const { return m_target.isEmpty() ? QString() : m_target + QStringLiteral(".part"); }
+    QString partPath() const { return m_partPath; } // the file being written; empty before saveTo()
     NetError::Kind failure() const { return m_error.kind; }
     QString errorText() const { return m_error.text(displayName()); }
     // Lower-case hex SHA-256 of the saved file; empty until it succeeded.
@@ -110,6 +115,7 @@ private:
     void complete();
     void failWrite(const QString &reason);
     void fail(const NetError &error);
+    bool createPart();
     void removePart();
     QString displayName() const;
 
@@ -120,7 +126,8 @@ private:
     qint64 m_total = -1;
     qint64 m_received = 0;
     QString m_target;
-    bool m_partCreated = false; // PATH.part is ours to remove
+    QString m_partPath;
+    bool m_partCreated = false; // m_partPath is ours to rename or remove
     QFile m_file;
     std::unique_ptr<Sha256> m_hash; // fed as the body is written
     QByteArray m_sha256;

@@ -4,8 +4,31 @@
 #include "actions/DownloadJob.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#include <sys/mount.h>
+// A file system of 1.5 MB on `folder`, seen only by this process (a mount namespace of its own).
+static bool mountSmallDisk(const QByteArray &folder)
+{
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+        && mount("tmpfs", folder.constData(), "tmpfs", 0, "size=1536k") == 0;
+}
+static void unmount(const QByteArray &folder)
+{
+    umount2(folder.constData(), MNT_DETACH);
+}
+#else
+static bool mountSmallDisk(const QByteArray &)
+{
+    return false;
+}
+static void unmount(const QByteArray &)
+{ }
+#endif
 
 using namespace fetchora;
 using namespace fetchora::test;
@@ -67,13 +90,16 @@ private Q_SLOTS:
                            {.headers = {{"Content-Type", type}}, .body = body, .contentLength = announced ? -1 : -2});
         m_server->redirect(QStringLiteral("/latest"), QStringLiteral("/files/setup.exe"));
         m_server->redirect(QStringLiteral("/page"), QStringLiteral("/files/setup.exe"));
+        QVERIFY(writeFile(path(QStringLiteral("saved.exe.part")), "another program's")); // not the download's
         DownloadJob job(m_nam.get());
         QSignalSpy offers(&job, &DownloadJob::metaDataReady);
         QSignalSpy progress(&job, &DownloadJob::progress);
         QCOMPARE(download(job, m_server->url(start), path(QStringLiteral("saved.exe"))), !page);
         QCOMPARE(job.failure() == NetError::Kind::WebPage, page);
         QCOMPARE(offers.size(), page ? 0 : 1); // a page is told before the user is asked anything
-        QCOMPARE(folderEntries(m_dir->path()), page ? QStringList() : QStringList{QStringLiteral("saved.exe")});
+        QCOMPARE(folderEntries(m_dir->path()),
+                 (page ? QStringList{"saved.exe.part"} : QStringList{"saved.exe", "saved.exe.part"}));
+        QCOMPARE(readFile(path(QStringLiteral("saved.exe.part"))), QByteArray("another program's"));
         if (page)
             return;
         QCOMPARE(offers.at(0),
@@ -85,14 +111,16 @@ private Q_SLOTS:
 
     void failureLeavesTheOldFile_data()
     {
-        QTest::addColumn<QString>("text"); // how the error starts; "@" is the target
+        QTest::addColumn<QString>("text"); // how the error starts, or all of it when it ends in "."; "@" is the target
         // clang-format off
         QTest::newRow("cut off") << "The download of tool.exe was cut off after 40000 of";
         QTest::newRow("missing folder") << "@ could not be written: ";
-        // The .part file leads to /dev/full, where every write fails as on a full disk.
+        // A file system of 1.5 MB: a piece of the body fits only in part, the next write finds the disk full.
         QTest::newRow("disk full") << "@ could not be written: No space left on device.";
         QTest::newRow("folder removed") << "@ could not be written: ";
         QTest::newRow("cancelled") << "The download of tool.exe was cancelled.";
+        QTest::newRow("redirected to a local file") << "The download of LINK was redirected to file:///etc/passwd, which is not a web address, and was stopped.";
+        QTest::newRow("redirected to data") << "The download of LINK was redirected to data:,x, which is not a web address, and was stopped.";
         // clang-format on
     }
 
@@ -102,15 +130,22 @@ private Q_SLOTS:
         const QString trouble = QString::fromLatin1(QTest::currentDataTag());
         const QString folder = path(QStringLiteral("sub"));
         const QString target = folder + QStringLiteral("/tool.exe");
+        QVERIFY(trouble == QLatin1String("missing folder") || QDir().mkpath(folder));
+        auto guard = qScopeGuard([&] { unmount(QFile::encodeName(folder)); });
+        if (trouble == QLatin1String("disk full") && !mountSmallDisk(QFile::encodeName(folder)))
+            QSKIP("no small file system can be mounted here");
+        // Another program's file of the partial name, a link leading outside: neither is the download's.
+        QVERIFY(writeFile(path(QStringLiteral("outside")), "not the download's"));
         if (trouble != QLatin1String("missing folder"))
-            QVERIFY(writeFile(target, "the version the user already has"));
+            QVERIFY(writeFile(target, "the version the user already has")
+                    && QFile::link(path(QStringLiteral("outside")), target + QStringLiteral(".part")));
         const QByteArray body = sampleBytes(8 * 1024 * 1024, 13);
         m_server->serveBytes(QStringLiteral("/tool.exe"), body);
         if (trouble == QLatin1String("cut off"))
             m_server->cutAfter(QStringLiteral("/tool.exe"), body, 40000);
-        if (trouble == QLatin1String("disk full")
-            && !QFile::link(QStringLiteral("/dev/full"), target + QStringLiteral(".part")))
-            QSKIP("this system has no /dev/full");
+        if (trouble.startsWith(QLatin1String("redirected")))
+            m_server->redirect(QStringLiteral("/tool.exe"),
+                               trouble.endsWith(QLatin1String("data")) ? "data:,x" : "file:///etc/passwd");
         DownloadJob job(m_nam.get());
         connect(&job, &DownloadJob::progress, this, [&] {
             if (trouble == QLatin1String("folder removed"))
@@ -121,11 +156,14 @@ private Q_SLOTS:
         QSignalSpy finished(&job, &DownloadJob::finished);
         QVERIFY(!download(job, m_server->url(QStringLiteral("/tool.exe")), target));
         QCOMPARE(finished.size(), 1);
-        QVERIFY2(job.errorText().startsWith(text.replace(QLatin1Char('@'), QDir::toNativeSeparators(target))),
+        text.replace(QLatin1Char('@'), QDir::toNativeSeparators(target))
+            .replace("LINK", m_server->url("/tool.exe").toString());
+        QVERIFY2(text.endsWith(QLatin1Char('.')) ? job.errorText() == text : job.errorText().startsWith(text),
                  qPrintable(job.errorText()));
         const bool kept = trouble != QLatin1String("missing folder") && trouble != QLatin1String("folder removed");
-        QCOMPARE(folderEntries(folder), kept ? QStringList{"tool.exe"} : QStringList());
+        QCOMPARE(folderEntries(folder), (kept ? QStringList{"tool.exe", "tool.exe.part"} : QStringList()));
         QCOMPARE(readFile(target), kept ? QByteArray("the version the user already has") : QByteArray());
+        QCOMPARE(readFile(path(QStringLiteral("outside"))), QByteArray("not the download's"));
     }
 
     void namesTheFile_data()
@@ -153,9 +191,15 @@ private Q_SLOTS:
         QTest::newRow("forbidden and control characters") << QByteArray("c:d*e?f<h>i|j\t\x01.txt") << "" << "c_d_e_f_h_i_j__.txt";
         QTest::newRow("dots and blanks at the ends") << QByteArray(" ..hidden.txt. . ") << "" << "hidden.txt";
         QTest::newRow("device name") << QByteArray("nul.txt") << "" << "_nul.txt";
+        QTest::newRow("device name, superscript digit") << QByteArray("com\u00B2.tar.gz") << "" << QString::fromUtf8("_com\u00B2.tar.gz");
+        QTest::newRow("device name, superscript, no extension") << QByteArray("LPT\u00B3") << "" << QString::fromUtf8("_LPT\u00B3");
         QTest::newRow("not a device") << QByteArray("COM0") << "" << "COM0";
+        // Direction and zero-width characters change how a name reads, not what it is.
+        QTest::newRow("format characters") << QByteArray("in\u200Bvoice\u202Egpj.ex\uFEFFe\U000E0041") << "" << "invoicegpj.exe";
+        QTest::newRow("format characters hide a device") << QByteArray("nu\u200Bl.txt") << "" << "_nul.txt";
         QTest::newRow("nothing usable") << QByteArray("???") << "" << "download";
         QTest::newRow("too long, extension kept") << QByteArray(300, 'a') + ".exe" << "" << QString(196, 'a') + ".exe";
+        QTest::newRow("too long, three bytes a character") << QByteArray("\u20AC").repeated(300) + ".exe" << "" << QString(u'\u20AC').repeated(65) + ".exe";
         // clang-format on
     }
 
