@@ -109,7 +109,10 @@ void HttpRequest::start(const QUrl &url)
         fail(NetError::Kind::NotWebAddress);
         return;
     }
-    const int shortest = std::max(1, std::min(m_limits.connectTimeoutMs, m_limits.idleTimeoutMs));
+    m_sinceStart.start();
+    int shortest = std::max(1, std::min(m_limits.connectTimeoutMs, m_limits.idleTimeoutMs));
+    if (m_limits.lowSpeedBytesPerSecond > 0 && m_limits.lowSpeedTimeMs > 0)
+        shortest = std::min(shortest, m_limits.lowSpeedTimeMs);
     m_watchdog.start(std::clamp(shortest / 10, 10, 1000));
     send(url);
 }
@@ -191,9 +194,12 @@ bool HttpRequest::handleHeaders()
         return false;
     }
 
-    if (m_status < 200 || m_status > 299) {
+    const bool noContent = m_status == 204 || m_status == 205;
+    if (m_status < 200 || m_status > 299 || noContent || m_status == 206) {
         NetError error;
-        error.kind = NetError::Kind::HttpStatus;
+        error.kind = noContent ? NetError::Kind::NoContent
+            : m_status == 206  ? NetError::Kind::UnaskedPart
+                               : NetError::Kind::HttpStatus;
         error.status = m_status;
         error.reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         fail(error);
@@ -201,9 +207,28 @@ bool HttpRequest::handleHeaders()
     }
 
     m_headers = m_reply->rawHeaderPairs();
+    // Several Content-Length headers, or one listing several values, must all
+    // agree: which one frames the body is anyone's guess otherwise.
+    QList<QByteArray> lengths;
+    for (const auto &[name, value] : std::as_const(m_headers)) {
+        if (name.compare("Content-Length", Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QByteArray &part : value.split(',')) {
+            if (!lengths.contains(part.trimmed()))
+                lengths.append(part.trimmed());
+        }
+    }
+    if (lengths.size() > 1) {
+        NetError error;
+        error.kind = NetError::Kind::ConflictingSizes;
+        error.detail = QString::fromLatin1(lengths.join(", "));
+        fail(error);
+        return false;
+    }
     bool known = false;
-    const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    const qint64 length = lengths.value(0).toLongLong(&known);
     m_contentLength = known && length >= 0 ? length : -1;
+    m_rateSamples.clear();
     if (m_limits.maxBytes >= 0 && m_contentLength > m_limits.maxBytes) {
         fail(NetError::Kind::TooLarge);
         return false;
@@ -287,10 +312,34 @@ void HttpRequest::onWatchdog()
     if (m_state != State::Receiving || !m_reply)
         return;
     // Bytes that wait for the reader are not the server's delay.
-    if (!m_announcePending && m_reply->bytesAvailable() > 0)
+    if (!m_announcePending && m_reply->bytesAvailable() > 0) {
         m_sinceServer.restart();
-    else if (m_sinceServer.elapsed() >= m_limits.idleTimeoutMs)
+        m_rateSamples.clear();
+    } else if (m_sinceServer.elapsed() >= m_limits.idleTimeoutMs) {
         fail(NetError::Kind::IdleTimeout);
+    } else if (tooSlow()) {
+        NetError error;
+        error.kind = NetError::Kind::TooSlow;
+        error.limit = m_limits.lowSpeedTimeMs;
+        error.perSecond = m_limits.lowSpeedBytesPerSecond;
+        fail(error);
+    }
+}
+
+// Whether the body came slower than the low-speed limit on average over the
+// last lowSpeedTimeMs the program spent waiting for it.
+bool HttpRequest::tooSlow()
+{
+    if (m_limits.lowSpeedBytesPerSecond <= 0 || m_limits.lowSpeedTimeMs <= 0)
+        return false;
+    const qint64 now = m_sinceStart.elapsed();
+    m_rateSamples.append({now, arrived()});
+    // The oldest sample kept is the newest one at least lowSpeedTimeMs old.
+    while (m_rateSamples.size() > 1 && now - m_rateSamples.at(1).first >= m_limits.lowSpeedTimeMs)
+        m_rateSamples.removeFirst();
+    const auto [then, bytes] = m_rateSamples.constFirst();
+    return now - then >= m_limits.lowSpeedTimeMs
+        && (arrived() - bytes) * 1000 < qint64(m_limits.lowSpeedBytesPerSecond) * (now - then);
 }
 
 qint64 HttpRequest::arrived() const

@@ -40,10 +40,16 @@ bool looksLikeWebPage(const QByteArray &contentType, const QByteArray &firstByte
 //                  still unread stays readable), false with error() saying why.
 //
 // The server has `connectTimeoutMs` to answer each request with its headers,
-// and the body may pause for `idleTimeoutMs`. Idleness counts only while the
-// program waits for the server: body bytes that arrived and wait for the
-// reader (someone still choosing where to save, a slow disk) stop the clock.
-// A body larger than `maxBytes`, announced or sent, is refused.
+// and the body may pause for `idleTimeoutMs`; a body that keeps coming, but
+// on average slower than `lowSpeedBytesPerSecond` over `lowSpeedTimeMs`, is
+// stopped too (a byte now and then never trips the idle time). Both count only
+// while the program waits for the server: body bytes that arrived and wait for
+// the reader (someone still choosing where to save, a slow disk) stop the
+// clocks. A body larger than `maxBytes`, announced or sent, is refused.
+//
+// Only a whole file counts as an answer: 204 and 205 (no body by definition),
+// 206 (a part, though no range is ever asked for) and Content-Length headers
+// that disagree are failures, as is a body shorter than announced.
 class HttpRequest : public QObject
 {
     Q_OBJECT
@@ -54,6 +60,11 @@ public:
         int idleTimeoutMs = 30000;
         qint64 maxBytes = -1; // -1: any size
         int maxRedirects = 10;
+        // The slowest of real connections (a poor mobile link) still moves
+        // kilobytes a second; 256 bytes a second for a whole minute is a server
+        // that only pretends to send. 0 in either: no such rule.
+        int lowSpeedBytesPerSecond = 256;
+        int lowSpeedTimeMs = 60000;
     };
     enum class State { Idle, Requesting, Receiving, Done, Failed };
 
@@ -109,6 +120,7 @@ private:
     NetError replyError() const;
     void dropReply();
     qint64 arrived() const;
+    bool tooSlow();
 
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
@@ -129,7 +141,9 @@ private:
     NetError m_error;
     QStringList m_sslErrors;
     QTimer m_watchdog;
-    QElapsedTimer m_sinceServer; // since the server last did something we were waiting for
+    QElapsedTimer m_sinceServer;                // since the server last did something we were waiting for
+    QList<QPair<qint64, qint64>> m_rateSamples; // (ms of m_sinceStart, bytes arrived) of the last lowSpeedTimeMs
+    QElapsedTimer m_sinceStart;
 };
 
 } // namespace fetchora

@@ -50,15 +50,32 @@ QString NetError::text(const QString &thing) const
     case Kind::IdleTimeout:
         return QStringLiteral("The server %1 sent nothing for %2; the download of %3 was stopped after %4 bytes.")
             .arg(host, secondsText(limit), thing, bytesOf(received, total));
+    case Kind::TooSlow:
+        return QStringLiteral(
+                   "The server %1 sent less than %2 bytes per second for %3; the download of %4 was stopped.")
+            .arg(host)
+            .arg(perSecond)
+            .arg(secondsText(limit), thing);
     case Kind::Proxy:
         return QStringLiteral("The proxy server could not be used to reach %1: %2.").arg(host, clause(detail));
     case Kind::NoAnswer: return QStringLiteral("The server %1 closed the connection without answering.").arg(host);
-    case Kind::HttpStatus: {
+    case Kind::HttpStatus:
+    case Kind::NoContent: {
         const QString answer = reason.trimmed().isEmpty()
             ? QString::number(status)
             : QString::number(status) + QLatin1Char(' ') + reason.trimmed();
-        return QStringLiteral("The server answered %1 for %2.").arg(answer, address);
+        return kind == Kind::HttpStatus
+            ? QStringLiteral("The server answered %1 for %2.").arg(answer, address)
+            : QStringLiteral("The server answered %1 for %2, without a file.").arg(answer, address);
     }
+    case Kind::UnaskedPart:
+        return QStringLiteral("The server sent only a part of %1 (206 Partial Content), although the whole file was "
+                              "asked for; the download was stopped.")
+            .arg(thing);
+    case Kind::ConflictingSizes:
+        return QStringLiteral("The server %1 announced different sizes for %2 (Content-Length: %3); the download was "
+                              "stopped.")
+            .arg(host, thing, detail);
     case Kind::ShortBody:
         return QStringLiteral("The download of %1 was cut off after %2 bytes.").arg(thing, bytesOf(received, total));
     case Kind::ClosedEarly:

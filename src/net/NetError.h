@@ -19,9 +19,13 @@ struct NetError
         SecureConnection, // TLS could not be set up (detail: why)
         ConnectTimeout,   // no answer within `limit` ms
         IdleTimeout,      // the body paused for `limit` ms
+        TooSlow,          // fewer than `perSecond` bytes a second over `limit` ms
         Proxy,            // the proxy failed (detail: why)
         NoAnswer,         // the connection closed before any answer
         HttpStatus,       // an answer other than 2xx
+        NoContent,        // 204 or 205: an answer that has no file by definition
+        UnaskedPart,      // 206: a part of the file, though no range was asked for
+        ConflictingSizes, // Content-Length headers that disagree (detail: their values)
         ShortBody,        // fewer bytes than announced
         ClosedEarly,      // the connection ended an unannounced body with an error
         TooLarge,         // more than `limit` bytes, announced or sent
@@ -42,6 +46,7 @@ struct NetError
     qint64 received = 0;
     qint64 total = -1; // announced size, -1 unknown
     qint64 limit = 0;  // milliseconds, bytes or redirects, by kind
+    int perSecond = 0; // TooSlow: the least rate in bytes per second
     QString detail;    // words of the system or the server
     QString target;    // WriteFailed: the file
 

@@ -11,23 +11,6 @@
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #include <sys/mount.h>
-// A file system of 1.5 MB on `folder`, seen only by this process (a mount namespace of its own).
-static bool mountSmallDisk(const QByteArray &folder)
-{
-    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
-        && mount("tmpfs", folder.constData(), "tmpfs", 0, "size=1536k") == 0;
-}
-static void unmount(const QByteArray &folder)
-{
-    umount2(folder.constData(), MNT_DETACH);
-}
-#else
-static bool mountSmallDisk(const QByteArray &)
-{
-    return false;
-}
-static void unmount(const QByteArray &)
-{ }
 #endif
 
 using namespace fetchora;
@@ -58,10 +41,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("type");
         const QByteArray file = "application/octet-stream";
         // clang-format off
-        QTest::newRow("300 KB, more than is held before the save-as answer")
-            << sampleBytes(300 * 1024) << true << "/files/setup.exe" << file;
-        QTest::newRow("24 MB, through the writer's buffers many times")
-            << sampleBytes(24 * 1024 * 1024 + 123, 2) << true << "/files/setup.exe" << file;
+        QTest::newRow("300 KB, more than is held before the save-as answer") << sampleBytes(300 * 1024) << true << "/files/setup.exe" << file;
+        QTest::newRow("24 MB, through the writer's buffers many times") << sampleBytes(24 * 1024 * 1024 + 123, 2) << true << "/files/setup.exe" << file;
         // clang-format on
         // SHA-256 works on 64-byte blocks and pads at 56 bytes.
         for (int size : {0, 55, 56, 64, 65})
@@ -120,7 +101,6 @@ private Q_SLOTS:
         QTest::newRow("folder removed") << "@ could not be written: ";
         QTest::newRow("cancelled") << "The download of tool.exe was cancelled.";
         QTest::newRow("redirected to a local file") << "The download of LINK was redirected to file:///etc/passwd, which is not a web address, and was stopped.";
-        QTest::newRow("redirected to data") << "The download of LINK was redirected to data:,x, which is not a web address, and was stopped.";
         // clang-format on
     }
 
@@ -130,9 +110,15 @@ private Q_SLOTS:
         const QString trouble = QString::fromLatin1(QTest::currentDataTag());
         const QString folder = path(QStringLiteral("sub"));
         const QString target = folder + QStringLiteral("/tool.exe");
-        QVERIFY(trouble == QLatin1String("missing folder") || QDir().mkpath(folder));
-        auto guard = qScopeGuard([&] { unmount(QFile::encodeName(folder)); });
-        if (trouble == QLatin1String("disk full") && !mountSmallDisk(QFile::encodeName(folder)))
+        bool smallDisk = false; // 1.5 MB on the folder, seen only by this process (a mount namespace of its own)
+#ifdef Q_OS_LINUX
+        const QByteArray mountPoint = QFile::encodeName(folder);
+        auto unmount = qScopeGuard([&] { umount2(mountPoint.constData(), MNT_DETACH); });
+        smallDisk = trouble == QLatin1String("disk full") && QDir().mkpath(folder) && unshare(CLONE_NEWNS) == 0
+            && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+            && mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1536k") == 0;
+#endif
+        if (trouble == QLatin1String("disk full") && !smallDisk)
             QSKIP("no small file system can be mounted here");
         // Another program's file of the partial name, a link leading outside: neither is the download's.
         QVERIFY(writeFile(path(QStringLiteral("outside")), "not the download's"));
@@ -144,8 +130,7 @@ private Q_SLOTS:
         if (trouble == QLatin1String("cut off"))
             m_server->cutAfter(QStringLiteral("/tool.exe"), body, 40000);
         if (trouble.startsWith(QLatin1String("redirected")))
-            m_server->redirect(QStringLiteral("/tool.exe"),
-                               trouble.endsWith(QLatin1String("data")) ? "data:,x" : "file:///etc/passwd");
+            m_server->redirect(QStringLiteral("/tool.exe"), QStringLiteral("file:///etc/passwd"));
         DownloadJob job(m_nam.get());
         connect(&job, &DownloadJob::progress, this, [&] {
             if (trouble == QLatin1String("folder removed"))
@@ -176,23 +161,18 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("quoted") << QByteArray("attachment; filename=\"Setup 1.2.exe\"") << any << "Setup 1.2.exe";
         QTest::newRow("raw latin1 bytes") << QByteArray("attachment; filename=\"\xfc.txt\"") << any << QString::fromUtf8("ü.txt");
-        QTest::newRow("extended wins") << QByteArray("attachment; filename=old.exe; FILENAME*=UTF-8''Caf%C3%A9%20v2.exe")
-                                       << any << QString::fromUtf8("Café v2.exe");
-        QTest::newRow("bad extended falls back") << QByteArray("attachment; filename*=UTF-8''%FF%FE.bin; filename=ok.bin")
-                                                 << any << "ok.bin";
+        QTest::newRow("extended wins") << QByteArray("attachment; filename=old.exe; FILENAME*=UTF-8''Caf%C3%A9%20v2.exe") << any << QString::fromUtf8("Café v2.exe");
+        QTest::newRow("bad extended falls back") << QByteArray("attachment; filename*=UTF-8''%FF%FE.bin; filename=ok.bin") << any << "ok.bin";
         QTest::newRow("quotes and semicolons") << QByteArray("attachment; filename=\"a;\\\"b\\\".txt\"") << any << "a;_b_.txt";
         // A server names a file; it does not pick the folder.
-        QTest::newRow("server path dropped") << QByteArray("attachment; filename=\"..\\\\..\\\\system32\\\\evil:x.dll\"")
-                                             << any << "evil_x.dll";
+        QTest::newRow("server path dropped") << QByteArray("attachment; filename=\"..\\\\..\\\\system32\\\\evil:x.dll\"") << any << "evil_x.dll";
         QTest::newRow("unusable server name") << QByteArray("attachment; filename=\"...\"") << any << "setup.exe";
-        QTest::newRow("encoded separators and non-ASCII") << QByteArray() << "https://h.example/a/b%3Fc%2F%E2%82%AC.zip?x=1"
-                                                         << QString::fromUtf8("b_c_€.zip");
+        QTest::newRow("encoded separators and non-ASCII") << QByteArray() << "https://h.example/a/b%3Fc%2F%E2%82%AC.zip?x=1" << QString::fromUtf8("b_c_€.zip");
         QTest::newRow("host, folder path") << QByteArray() << "https://www.example.com/folder/" << "www.example.com";
         QTest::newRow("forbidden and control characters") << QByteArray("c:d*e?f<h>i|j\t\x01.txt") << "" << "c_d_e_f_h_i_j__.txt";
         QTest::newRow("dots and blanks at the ends") << QByteArray(" ..hidden.txt. . ") << "" << "hidden.txt";
         QTest::newRow("device name") << QByteArray("nul.txt") << "" << "_nul.txt";
-        QTest::newRow("device name, superscript digit") << QByteArray("com\u00B2.tar.gz") << "" << QString::fromUtf8("_com\u00B2.tar.gz");
-        QTest::newRow("device name, superscript, no extension") << QByteArray("LPT\u00B3") << "" << QString::fromUtf8("_LPT\u00B3");
+        QTest::newRow("device name, superscript digit") << QByteArray("Lpt\u00B3.tar.gz") << "" << QString::fromUtf8("_Lpt\u00B3.tar.gz");
         QTest::newRow("not a device") << QByteArray("COM0") << "" << "COM0";
         // Direction and zero-width characters change how a name reads, not what it is.
         QTest::newRow("format characters") << QByteArray("in\u200Bvoice\u202Egpj.ex\uFEFFe\U000E0041") << "" << "invoicegpj.exe";

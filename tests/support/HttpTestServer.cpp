@@ -1,6 +1,7 @@
 #include "HttpTestServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace fetchora::test {
 
@@ -66,10 +67,17 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
     if (r.contentLength != -2)
         answer += "Content-Length: " + QByteArray::number(r.contentLength >= 0 ? r.contentLength : r.body.size())
             + "\r\n";
-    answer += "Connection: close\r\n\r\n" + (r.sendLimit >= 0 ? r.body.left(r.sendLimit) : r.body);
-    socket->write(answer);
-    if (!r.stall)
+    answer += "Connection: close\r\n\r\n";
+    const QByteArray sent = r.trickleMs > 0 ? QByteArray() : r.sendLimit >= 0 ? r.body.left(r.sendLimit) : r.body;
+    socket->write(r.raw.isEmpty() ? answer + sent : r.raw);
+    if (r.trickleMs > 0) { // a byte at a time, the connection open for as long as the client stays
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket,
+                [socket, body = r.body, i = qsizetype(0)]() mutable { socket->write(body.mid(i++, 1)); });
+        timer->start(r.trickleMs);
+    } else if (!r.stall) {
         socket->disconnectFromHost(); // once what is queued has gone out
+    }
 }
 
 } // namespace fetchora::test

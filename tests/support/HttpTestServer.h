@@ -36,6 +36,8 @@ public:
         qint64 sendLimit = -1;     // body bytes sent; -1 all
         bool stall = false;        // after what is sent, keep the connection open and silent
         bool stallHeaders = false; // read the request, never answer
+        int trickleMs = 0;         // the body one byte at a time, this far apart
+        QByteArray raw;            // when set, the whole answer as sent, instead of the fields above
     };
 
     explicit HttpTestServer(QObject *parent = nullptr);
