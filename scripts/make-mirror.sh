@@ -78,21 +78,59 @@ done
 list=$data/FOSignatures.ddl
 [[ -f $list ]] || fail "$list does not exist"
 
+# The program refuses a file that is not text (a NUL or another control
+# character than tab, CR and LF; UTF-8, or else Windows-1252 without its five
+# unused bytes), and a definition file without a category holding an entry.
+# Such a file would make every update from the mirror fail, so it is refused here.
+text_problem() {
+  local file=$1
+  if LC_ALL=C grep -q -a -P '[\x00-\x08\x0B\x0C\x0E-\x1F\x7F]' -- "$file"; then
+    echo "holds a control character"
+  elif iconv -f UTF-8 -t UTF-8 -- "$file" >/dev/null 2>&1; then
+    ! LC_ALL=C grep -q -a -P '\xC2[\x80-\x9F]' -- "$file" || echo "holds a control character"
+  elif LC_ALL=C grep -q -a -P '[\x81\x8D\x8F\x90\x9D]' -- "$file"; then
+    echo "holds a byte that is no character of Windows-1252"
+  fi
+}
+# Read as the program's profile engine reads it: a "[name]" header line opens
+# a category, an entry is a line of a named category with a name before its
+# "=", and lines starting with ";" are comments.
+holds_entry() {
+  LC_ALL=C awk 'BEGIN { RS = "\r\n|\r|\n" }
+    { line = $0; gsub(/^[ \t]+|[ \t]+$/, "", line) }
+    line ~ /^\[.*\]/ {
+      name = line; sub(/^\[/, "", name); sub(/\][^]]*$/, "", name); gsub(/^[ \t]+|[ \t]+$/, "", name)
+      named = name != ""; next
+    }
+    named && line !~ /^;/ && index(line, "=") > 1 {
+      name = substr(line, 1, index(line, "=") - 1); gsub(/[ \t]+$/, "", name)
+      if (name != "") { found = 1; exit }
+    }
+    END { exit !found }' "$1"
+}
+
 # The same names the program fetches: one per line, CR LF or LF, a UTF-8 mark
-# at the start ignored. The program refuses anything but a bare file name, and
-# a blank line among the names would make every update fail, so both are
-# refused here before anything is published.
+# at the start ignored, blank lines skipped. The program refuses anything but a
+# bare file name, so that is refused here before anything is published.
 names=()
 number=0
 while IFS= read -r line || [[ -n $line ]]; do
   number=$((number + 1))
   line=${line%$'\r'}
   ((number == 1)) && line=${line#$'\xef\xbb\xbf'}
-  if [[ -z $line || $line == . || $line == *..* || $line == */* || $line == *\\* || $line == *:* \
+  [[ $line == *[![:space:]]* ]] || continue
+  if [[ $line == . || $line == *..* || $line == */* || $line == *\\* || $line == *:* \
         || $line == *[[:cntrl:]]* || $line == [[:space:]]* || $line == *[[:space:]] ]]; then
     fail "$list line $number is not a bare file name: '$line'"
   fi
   [[ -f $data/$line ]] || fail "$list line $number names $line, which is not in $data"
+  [[ -s $data/$line ]] || fail "$list line $number names $line, which is empty"
+  problem=$(text_problem "$data/$line")
+  [[ -z $problem ]] || fail "$list line $number names $line, which is not a text file: it $problem"
+  case ${line,,} in
+    foblacklist.def | foadware.def | fosignatures.ddl) ;;
+    *) holds_entry "$data/$line" || fail "$list line $number names $line, which holds no category with an entry" ;;
+  esac
   names+=("$line")
 done <"$list"
 ((${#names[@]})) || fail "$list names no files; a mirror without definition files updates nothing"

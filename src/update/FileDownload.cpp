@@ -3,12 +3,37 @@
 #include "net/HttpRequest.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <filesystem>
+#include <system_error>
 
 namespace fetchora {
 
-FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits)
+namespace {
+
+const QString kCancelled = QStringLiteral("The update was cancelled.");
+
+} // namespace
+
+void FetchCancel::cancel()
 {
+    if (m_cancelled)
+        return;
+    m_cancelled = true;
+    Q_EMIT cancelled();
+}
+
+FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits, FetchCancel *cancel)
+{
+    FetchResult result;
+    if (cancel && cancel->isCancelled()) {
+        result.cancelled = true;
+        result.error = kCancelled;
+        return result;
+    }
+
     HttpRequest request(&network);
     HttpRequest::Limits requestLimits;
     requestLimits.connectTimeoutMs = limits.connectTimeoutMs;
@@ -27,15 +52,22 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
         ended = true;
         loop.quit();
     });
+    if (cancel) {
+        QObject::connect(cancel, &FetchCancel::cancelled, &loop, [&] {
+            request.abort(); // the connection closes now, not at a time-out
+            loop.quit();
+        });
+    }
     request.start(url);
-    // The windows stay painted and timers run; clicks and keys wait, so nothing
-    // the user does can start a second update in the middle of this one.
     if (!ended)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
 
-    FetchResult result;
     result.status = request.status();
-    if (request.state() == HttpRequest::State::Done) {
+    // The loop also stops without an end of the request when the program quits.
+    if (!ended || (cancel && cancel->isCancelled())) {
+        result.cancelled = true;
+        result.error = kCancelled;
+    } else if (request.state() == HttpRequest::State::Done) {
         take();
         result.ok = true;
         result.body = body;
@@ -59,6 +91,20 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
         return false;
     }
     return true;
+}
+
+bool moveFileOver(const QString &from, const QString &to, QString *error)
+{
+    std::error_code failure;
+    std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(), failure);
+    if (failure && error) {
+        NetError write;
+        write.kind = NetError::Kind::WriteFailed;
+        write.target = to;
+        write.detail = QString::fromLocal8Bit(failure.message());
+        *error = write.text(to);
+    }
+    return !failure;
 }
 
 } // namespace fetchora

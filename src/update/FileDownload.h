@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -22,16 +23,39 @@ struct FetchResult
     QByteArray body;
     QString error; // plain words, naming the address
     int status = 0;
+    bool cancelled = false; // stopped by the user; error says so
+};
+
+// The user's way to stop an update: cancel() stops the fetch that is running at
+// once, and every later fetch given the same object fails before it starts.
+class FetchCancel : public QObject
+{
+    Q_OBJECT
+public:
+    void cancel();
+    bool isCancelled() const { return m_cancelled; }
+
+Q_SIGNALS:
+    void cancelled();
+
+private:
+    bool m_cancelled = false;
 };
 
 // Fetches an update file whole over the program's HTTP layer (HttpRequest:
 // redirects, time-outs, failure texts). The event loop keeps running meanwhile,
-// so the windows stay painted, but user input waits; only a complete 2xx answer
-// counts, and an answer larger than the limit is refused.
-FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits = {});
+// user input included, so the user can cancel: a caller keeps itself from being
+// started again while it waits here. Only a complete 2xx answer counts, and an
+// answer larger than the limit is refused.
+FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const FetchLimits &limits = {},
+                     FetchCancel *cancel = nullptr);
 
 // Replaces a file with new contents in one step: a crash or a full disk leaves
 // the old file as it was.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Moves a file over another in one step (both in one folder tree on one disk):
+// the target is whole, old or new, whatever happens meanwhile.
+bool moveFileOver(const QString &from, const QString &to, QString *error = nullptr);
 
 } // namespace fetchora

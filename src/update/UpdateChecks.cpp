@@ -1,7 +1,7 @@
 #include "UpdateChecks.h"
 
 #include "ProductUrls.h"
-#include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueFileCheck.h"
 #include "platform/ProfileEngine.h"
 #include "platform/Prompter.h"
 #include "update/UpdateSource.h"
@@ -9,7 +9,11 @@
 #include "update/VersionFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <optional>
 
 namespace fetchora {
 
@@ -36,7 +40,8 @@ struct ServerVersionFile
             path = versionFilePath(c.dataDir);
             return true;
         }
-        const FetchResult fetched = fetchUrl(c.network, QUrl(c.baseUrl + QStringLiteral("FOVersion.ini")), c.limits);
+        const FetchResult fetched = fetchUrl(c.network, QUrl(c.baseUrl + QStringLiteral("FOVersion.ini")), c.limits,
+                                             c.cancel);
         if (!fetched.ok) {
             error = fetched.error;
             return false;
@@ -57,15 +62,111 @@ struct ServerVersionFile
     }
 };
 
-// The databases hold categories; the blacklist and adware lists, although
-// also named ".def", are plain lines.
-bool isCatalogueFile(const QString &name)
+bool isCancelled(const UpdateContext &c)
 {
-    for (Database db : kAllDatabases) {
-        if (name.compare(definitionFileName(db), Qt::CaseInsensitive) == 0)
-            return true;
+    return c.cancel && c.cancel->isCancelled();
+}
+
+// The files an update fetches, in list order: blank lines name no file, and a
+// name listed again (in any case, as Windows sees names) is fetched once.
+QStringList filesToFetch(const QStringList &listed)
+{
+    QStringList names;
+    for (const QString &name : listed) {
+        if (!name.trimmed().isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
     }
-    return name.compare(QLatin1String("FOCustom.def"), Qt::CaseInsensitive) == 0;
+    return names;
+}
+
+// Data/.update-staging: new files wait here, on the catalogue's own disk so that
+// moving them in is a rename, until every one has arrived and passed its check.
+// One left by a run that was killed is removed first; the folder goes with the run.
+class Staging
+{
+public:
+    explicit Staging(const QString &dataDir) : m_path(QDir(dataDir).filePath(QStringLiteral(".update-staging"))) { }
+    ~Staging() { remove(); }
+    Staging(const Staging &) = delete;
+    Staging &operator=(const Staging &) = delete;
+
+    bool prepare(QString *error)
+    {
+        if (remove() && QDir().mkpath(m_path))
+            return true;
+        *error =
+            QStringLiteral("The folder %1 could not be prepared for the update.").arg(QDir::toNativeSeparators(m_path));
+        return false;
+    }
+    QString filePath(const QString &name) const { return QDir(m_path).filePath(name); }
+
+private:
+    bool remove()
+    {
+        const QFileInfo info(m_path);
+        // A link is removed itself: what it points to is not the program's.
+        if (info.isSymLink() || info.isFile())
+            return QFile::remove(m_path);
+        return !info.exists() || QDir(m_path).removeRecursively();
+    }
+    QString m_path;
+};
+
+// Fetches one listed file into the staging folder; why it could not, or empty.
+QString stageFile(UpdateContext &c, const Staging &staging, const QString &name)
+{
+    if (!isBareFileName(name))
+        return QStringLiteral("it is not a plain file name, so it was not fetched.");
+    const FetchResult fetched = fetchUrl(c.network, QUrl(c.baseUrl + name), c.limits, c.cancel);
+    if (!fetched.ok)
+        return fetched.error;
+    QString problem = catalogueFileProblem(fetched.body, catalogueFileKind(name));
+    if (problem.isEmpty())
+        writeFileAtomically(staging.filePath(name), fetched.body, &problem);
+    return problem;
+}
+
+// Moves every staged file over its installed copy, then writes the version file.
+// When a step fails, what was moved before it is put back, so the catalogue is
+// the old one or the new one, not a mix. Should the program die in between,
+// every file is still whole, old or new, and the old version file makes the next
+// update fetch them all again.
+bool installStaged(UpdateContext &c, const Staging &staging, const QStringList &names, const QByteArray &version,
+                   QString *problem)
+{
+    const QDir data(c.dataDir);
+    QList<std::optional<QByteArray>> before;
+    for (const QString &name : names) {
+        QFile old(data.filePath(name));
+        if (!QFileInfo(old).isFile()) {
+            before.append(std::nullopt);
+        } else if (old.open(QIODevice::ReadOnly)) {
+            before.append(old.readAll());
+        } else {
+            *problem = name + QStringLiteral(" could not be updated: ") + old.errorString();
+            return false;
+        }
+    }
+    const auto putBack = [&](qsizetype count) {
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString target = data.filePath(names[i]);
+            if (!(before[i] ? writeFileAtomically(target, *before[i]) : QFile::remove(target)))
+                c.log(names[i] + QStringLiteral(" could not be put back as it was."));
+        }
+    };
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QString error;
+        if (!moveFileOver(staging.filePath(names[i]), data.filePath(names[i]), &error)) {
+            *problem = names[i] + QStringLiteral(" could not be updated: ") + error;
+            putBack(i);
+            return false;
+        }
+    }
+    if (!writeFileAtomically(versionFilePath(c.dataDir), version, problem)) {
+        putBack(names.size());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -83,8 +184,9 @@ ProgramCheckOutcome checkProgramVersion(UpdateContext &c)
     ProgramCheckOutcome outcome;
     ServerVersionFile server;
     if (!server.fetch(c)) {
-        c.log(QStringLiteral("FOVersion.ini could not be downloaded: ") + server.error);
-        outcome.failed = true;
+        c.log(isCancelled(c) ? server.error : QStringLiteral("FOVersion.ini could not be downloaded: ") + server.error);
+        outcome.cancelled = isCancelled(c);
+        outcome.failed = !outcome.cancelled;
         return outcome;
     }
     if (server.fromServer && !server.hasSection(c, "Fetchora")) {
@@ -122,6 +224,12 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
 {
     DefinitionUpdateOutcome outcome;
     auto fail = [&] {
+        if (isCancelled(c)) {
+            // The user asked for it: a log line, no error box.
+            c.log(QStringLiteral("The update was cancelled. The installed catalogue is unchanged."));
+            outcome.cancelled = true;
+            return outcome;
+        }
         c.log(kUpdateErrorReport);
         c.prompter.critical(kUpdateErrorReport);
         outcome.failed = true;
@@ -130,6 +238,8 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
 
     ServerVersionFile server;
     if (!server.fetch(c)) {
+        if (isCancelled(c))
+            return fail();
         c.log(QStringLiteral("FOVersion.ini could not be downloaded: ") + server.error);
         return fail();
     }
@@ -165,54 +275,33 @@ DefinitionUpdateOutcome updateDefinitions(UpdateContext &c)
     c.log(QStringLiteral(" ") + kRule);
     c.log(QStringLiteral("Update running ..."));
 
-    bool allReplaced = true;
-    QTemporaryDir checking;
-    for (const QString &name : c.signatureFiles) {
-        auto failed = [&](const QString &reason) {
-            c.log(name + QStringLiteral(" could not be updated: ") + reason);
-            allReplaced = false;
-        };
-        if (!isBareFileName(name)) {
-            failed(QStringLiteral("it is not a plain file name, so it was not fetched."));
-            continue;
-        }
-        const FetchResult fetched = fetchUrl(c.network, QUrl(c.baseUrl + name), c.limits);
-        if (!fetched.ok) {
-            failed(fetched.error);
-            continue;
-        }
-        if (fetched.body.isEmpty()) {
-            failed(QStringLiteral("the server sent an empty file."));
-            continue;
-        }
-        if (isCatalogueFile(name)) {
-            // A catalogue file without a single category is not a catalogue.
-            const QString probe = checking.filePath(name);
-            QString error;
-            if (!writeFileAtomically(probe, fetched.body, &error) || c.profiles.sectionNames(probe).isEmpty()) {
-                c.profiles.forget(probe);
-                failed(QStringLiteral("the file from the server holds no categories."));
-                continue;
-            }
-            c.profiles.forget(probe);
-        }
-        QString error;
-        if (!writeFileAtomically(data.filePath(name), fetched.body, &error)) {
-            failed(error);
-            continue;
-        }
-        c.log(name + QStringLiteral(" Updated successfully."));
-    }
-
-    if (allReplaced) {
-        QString error;
-        if (!writeFileAtomically(versionFilePath(c.dataDir), server.bytes, &error)) {
-            c.log(error);
-            allReplaced = false;
-        }
-    }
-    if (!allReplaced)
+    const QStringList names = filesToFetch(c.signatureFiles);
+    Staging staging(c.dataDir);
+    QString problem;
+    if (!staging.prepare(&problem)) {
+        c.log(problem);
         return fail();
+    }
+    // Every file is fetched even after one failed, so the log names all that
+    // are wrong on the mirror; only the user's Cancel stops at once.
+    bool allStaged = true;
+    for (const QString &name : names) {
+        problem = stageFile(c, staging, name);
+        if (isCancelled(c))
+            return fail();
+        if (!problem.isEmpty()) {
+            c.log(name + QStringLiteral(" could not be updated: ") + problem);
+            allStaged = false;
+        }
+    }
+    if (!allStaged)
+        return fail();
+    if (!installStaged(c, staging, names, server.bytes, &problem)) {
+        c.log(problem);
+        return fail();
+    }
+    for (const QString &name : names)
+        c.log(name + QStringLiteral(" Updated successfully."));
 
     c.log(kRule);
     c.log(QStringLiteral("Signature Definitions has been Updated successfully."));

@@ -36,12 +36,14 @@ struct UpdateContext
     // The update folders whose catalogue is installed; anything else is a
     // custom mirror that is not asked at all.
     QStringList trustedMirrors = {internationalMirror(), germanMirror(), frenchMirror()};
+    FetchCancel *cancel = nullptr; // the user's Cancel, when the caller offers one
 };
 
 struct ProgramCheckOutcome
 {
     bool newerVersion = false; // the changelog button is offered
     bool failed = false;
+    bool cancelled = false;
 };
 
 // Tells whether a newer program exists, from the server's version file. The
@@ -50,13 +52,15 @@ ProgramCheckOutcome checkProgramVersion(UpdateContext &context);
 
 struct DefinitionUpdateOutcome
 {
-    bool updated = false; // every listed file replaced; a restart shows them
-    bool failed = false;  // something failed; the old catalogue is intact
+    bool updated = false;   // every listed file replaced; a restart shows them
+    bool failed = false;    // something failed; the old catalogue is intact
+    bool cancelled = false; // the user stopped it; the old catalogue is intact
 };
 
-// Replaces the listed definition files when the server's catalogue is newer.
-// A file is replaced only after its new copy arrived whole and looks right;
-// the local version file advances only when every file was replaced.
+// Replaces the listed definition files when the server's catalogue is newer,
+// all of them or none: every file is fetched and checked into a staging folder
+// inside Data first, and only when all are good are they moved over the
+// installed ones, the version file last. Blank lines of the list name no file.
 DefinitionUpdateOutcome updateDefinitions(UpdateContext &context);
 
 extern const QString kUpdateErrorReport;

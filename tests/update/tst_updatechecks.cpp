@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "ProductUrls.h"
+#include "catalogue/CatalogueFileCheck.h"
 #include "catalogue/ProtectionLists.h"
 #include "platform/ProfileEngine.h"
 #include "state/AppState.h"
@@ -136,48 +137,75 @@ private Q_SLOTS:
         QCOMPARE(m_downloads, yes ? QStringList{setup} : QStringList{});
     }
 
-    // One file that cannot be had whole and valid, or a name in the list that is
-    // not a plain file name: the update fails, says why, and keeps the installed
-    // version, so it is offered again next time.
-    void failureKeepsTheInstalledVersion_data()
+    // What may be installed as a catalogue file; the update refuses the rest.
+    void catalogueFileCheck_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("accepted");
+        // clang-format off
+        QTest::newRow("Windows-1252") << QByteArray("[Caf\xe9]\r\nA=\x80\tx\r\n") << true;
+        QTest::newRow("UTF-8 with its mark, CR") << QByteArray("\xef\xbb\xbf[A]\rB=\xc3\xa9") << true;
+        QTest::newRow("comments, lines without =") << QByteArray("[A]\r\n;B=1\r\nB\r\n") << false;
+        QTest::newRow("entry without a name") << QByteArray("[A]\r\n =1\r\n") << false;
+        QTest::newRow("nameless category") << QByteArray("[ ]\r\nB=1\r\n") << false;
+        QTest::newRow("unclosed header") << QByteArray("[A\r\nB=1\r\n") << false;
+        QTest::newRow("unused Windows-1252 byte") << QByteArray("[A]\r\nB=\x81\r\n") << false;
+        QTest::newRow("C1 control in UTF-8") << QByteArray("[A]\r\nB=\xc2\x85\r\n") << false;
+        // clang-format on
+    }
+
+    void catalogueFileCheck()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, accepted);
+        QCOMPARE(catalogueFileProblem(bytes, CatalogueFileKind::Definitions).isEmpty(), accepted);
+    }
+
+    // One file that cannot be had whole and valid, a name in the list that is not
+    // a plain file name, or a file that cannot be replaced: the update fails, says
+    // why, and keeps every installed file, so it is offered again next time.
+    void failureKeepsTheInstalledCatalogue_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("status"); // the mirror's answer; 0: a name in the list, never asked for
+        QTest::addColumn<int>("status"); // the mirror's answer; 0: a name in the list, never asked for;
+                                         // -1: a good file whose installed copy is a folder
         QTest::addColumn<QByteArray>("body");
         const QByteArray page = "<html><body>Maintenance</body></html>";
         // clang-format off
         QTest::newRow("404") << "FOBlacklist.def" << 404 << page;
         QTest::newRow("empty") << "FOBlacklist.def" << 200 << QByteArray();
         QTest::newRow("no categories") << "FOApps.def" << 200 << QByteArray("Firefox=https://b/ff\r\n");
+        QTest::newRow("random bytes") << "FOApps.def" << 200 << sampleBytes(1 << 20);
+        QTest::newRow("a list with a NUL") << "FOBlacklist.def" << 200 << QByteArray("a.com\r\n\0\r\n", 10);
+        QTest::newRow("cannot be replaced") << "FOX.def" << -1 << QByteArray("[X]\r\nx=https://b/x\r\n");
         QTest::newRow("version file 404") << "FOVersion.ini" << 404 << page;
         QTest::newRow("version file a web page") << "FOVersion.ini" << 200 << page;
-        for (const char *name : {"../x.def", "..\\x.def", "sub/x.def", "C:x.def", "/x.def", "", " x.def"})
-            QTest::newRow(*name ? name : "a blank line") << name << 0 << QByteArray();
+        for (const char *name : {"../x.def", "..\\x.def", "sub/x.def", "C:x.def", "/x.def", " x.def"})
+            QTest::newRow(name) << name << 0 << QByteArray();
         // clang-format on
     }
 
-    void failureKeepsTheInstalledVersion()
+    void failureKeepsTheInstalledCatalogue()
     {
         QFETCH(QString, file);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         if (status)
-            m_server->serveStatus('/' + file, status, body);
+            m_server->setRoute('/' + file, {.status = qMax(status, 200), .body = body});
+        if (status < 0)
+            QVERIFY(writeFile(data(file + "/kept"), "x"));
         const auto before = snapshot(m_dir->path());
-        UpdateContext c = context(status ? kFiles.keys() : kFiles.keys() << file);
+        const QStringList entries = folderEntries(m_data);
+        UpdateContext c = context(status > 0 ? kFiles.keys() : kFiles.keys() << file);
         QVERIFY(updateDefinitions(c).failed);
         QCOMPARE(m_log.last(), kUpdateErrorReport);
         QVERIFY(m_prompter.messages.size() == 1 && m_prompter.messages[0].kind == "critical");
         const bool versionFile = file == "FOVersion.ini";
         QVERIFY(versionFile || m_log.join('\n').contains(file + " could not be updated: "));
-        // The other files are brought up to date; the failed one keeps the user's copy.
-        for (auto it = kFiles.cbegin(); it != kFiles.cend(); ++it) {
-            const bool replaced = file != it.key() && !versionFile;
-            QCOMPARE(readFile(data(it.key())), replaced ? it.value().second : it.value().first);
-            QCOMPARE(m_log.contains(it.key() + " Updated successfully."), replaced);
-        }
-        QCOMPARE(snapshot(m_dir->path()).keys(), before.keys());
-        QCOMPARE(m_server->totalRequests(), versionFile ? 1 : 1 + int(kFiles.size()));
+        QVERIFY(!m_log.join('\n').contains("Updated successfully"));
+        QCOMPARE(snapshot(m_dir->path()), before);
+        QCOMPARE(folderEntries(m_data), entries);
+        QCOMPARE(m_server->totalRequests(), versionFile ? 1 : 1 + int(kFiles.size()) + (status < 0));
         // Without a version file the program check cannot say anything either; with one,
         // it leaves the installed catalogue's version file alone.
         m_log.clear();
@@ -218,7 +246,9 @@ private Q_SLOTS:
             m_server->serveBytes('/' + it.key(), it.value());
         m_base = m_server->url("/fetchora_latest/").toString();
         const QStringList names = readListFile(QDir(shipped).filePath("FOSignatures.ddl"));
-        UpdateContext c = context(names);
+        QVERIFY(writeFile(data(".update-staging/FOApps.def"), "left by a killed run"));
+        // Blank lines and a name listed twice do not break the update.
+        UpdateContext c = context(QStringList{"", " \t"} + names + names.mid(0, 1));
         QVERIFY(updateDefinitions(c).updated);
         // clang-format off
         QStringList expected = QString("3 Signatures found in FOApps.def|0 Signatures found in FOPortable.def"
@@ -244,14 +274,17 @@ private Q_SLOTS:
         for (const QString &f : folderEntries(m_data))
             QVERIFY2(names.contains(f) || kFiles.contains(f) || f == "FOVersion.ini", qPrintable(f));
 
-        // A list the program would refuse is refused before anything is published.
+        // A list or a file the program would refuse is refused before anything is published.
+        QVERIFY(writeFile(data("FOBad.def"), "[Bad]\r\nx=\x01\r\n"));
         for (const char *list :
-             {"FOApps.def\r\n../Data/FOApps.def", "FOApps.def\r\nFOGone.def", "FOApps.def\r\n\r\n", ""}) {
+             {"FOApps.def\r\n../Data/FOApps.def", "FOApps.def\r\nFOGone.def", "FOApps.def\r\nFOBad.def", ""}) {
             QVERIFY(writeFile(data("FOSignatures.ddl"), list));
             QCOMPARE(makeMirror(m_data, "2100.01.01"), 1);
             QVERIFY2(m_log.join('\n').contains("FOSignatures.ddl"), qPrintable(m_log.join('\n')));
             QCOMPARE(snapshot(path("site")), site);
         }
+        QVERIFY(writeFile(data("FOSignatures.ddl"), "FOApps.def\r\n \r\n\r\n"));
+        QCOMPARE(makeMirror(m_data, "2100.01.01"), 0);
     }
 };
 

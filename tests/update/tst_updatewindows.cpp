@@ -1,3 +1,4 @@
+#include "DownloadTestSupport.h"
 #include "HttpTestServer.h"
 #include "ProductUrls.h"
 #include "WindowFixture.h"
@@ -15,8 +16,10 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace fetchora;
+using namespace fetchora::test;
 
 // The main window on a temporary catalogue, the update and mirror windows wired
 // as in the program, and a mirror folder on the loopback server.
@@ -72,6 +75,52 @@ private Q_SLOTS:
         QTest::mouseClick(w->restartButton, Qt::LeftButton);
         QCOMPARE(app->window.appsPage->categories->items(), QStringList({"New", "Newer"}));
         QCOMPARE(w->catalogueVersionLabel->text(), "2013.03.08");
+    }
+
+    // A mirror that never answers: Cancel, or closing the window, stops the fetch at
+    // once and leaves the catalogue as it was. While it runs, a second run cannot start.
+    void cancellingStopsTheUpdate_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("closing the window") << true;
+    }
+
+    void cancellingStopsTheUpdate()
+    {
+        QFETCH(bool, close);
+        QVERIFY(startProgram());
+        m_server.serveBytes("/FOVersion.ini", "[Signature]\r\nVersion=2013.03.08\r\n");
+        m_server.stallBeforeHeaders("/FOApps.def");
+        address()->setText(m_server.url("/").toString());
+        QPointer<UpdateWindow> w = m_windows->showUpdateWindow();
+        w->setTrustedMirrors({address()->text()});
+        w->setLimits({.connectTimeoutMs = 86400000, .idleTimeoutMs = 86400000}); // only a cancel ends the fetch
+        auto *cancel = w->findChild<ThemedButton *>("cmdCancel");
+        QVERIFY(cancel && !cancel->isVisibleTo(w));
+        bool duringRun = false;
+        connect(w->logView, &QPlainTextEdit::textChanged, this, [&] {
+            if (w->logView->toPlainText().endsWith("Update running ..."))
+                QTimer::singleShot(0, w, [&] { // within the hanging fetch
+                    duringRun = cancel->isVisible() && !w->updateCatalogueButton->isEnabled()
+                        && !w->checkProgramButton->isEnabled();
+                    w->runProgramCheck();
+                    close ? (void)w->close() : QTest::mouseClick(cancel, Qt::LeftButton);
+                    // As a message box of another window would, before the check returns.
+                    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                    duringRun = duringRun && w && w->isVisible() != close;
+                });
+        });
+        const int asked = m_server.requestCount("/FOVersion.ini");
+        QTest::mouseClick(w->updateCatalogueButton, Qt::LeftButton);
+        QVERIFY(duringRun);
+        QCOMPARE(m_server.requestCount("/FOVersion.ini"), asked + 1);
+        QCOMPARE(readFile(dataFile("FOApps.def")), "[Old]\r\nA=https://a/1\r\n");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(w.isNull(), close);
+        QVERIFY(close
+                || (w->logView->toPlainText().endsWith("The installed catalogue is unchanged.")
+                    && !cancel->isVisibleTo(w) && w->updateCatalogueButton->isEnabled()));
     }
 
     // The two ways the program opens the update window by itself: the start-up

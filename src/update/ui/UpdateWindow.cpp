@@ -28,6 +28,11 @@ namespace {
 const QString kCaption = QStringLiteral("Fetchora - Update");
 const QString kSection = QStringLiteral("WindowStateUpdate");
 
+// One check at a time in the whole program. While a check waits for the network
+// every window takes clicks, and an update window opened meanwhile (after a
+// mirror switch) must not start a second run over the same files.
+bool g_checkRunning = false;
+
 QLabel *label(QWidget *parent, const char *name, const QString &text)
 {
     auto *l = new QLabel(text, parent);
@@ -112,6 +117,7 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
     checkProgramButton = button(this, "cmdCheckforUpdatesFetchora", QStringLiteral("Check for Software Updates"));
     restartButton = button(this, "cmdRestart", QStringLiteral("Restart Now!"));
     changelogButton = button(this, "cmdChangelog", QStringLiteral("View Changelog!"));
+    cancelButton = button(this, "cmdCancel", QStringLiteral("Cancel"));
     facebookButton = button(this, "cmdFacebook", QStringLiteral("f"));
     facebookButton->setToolTip(QStringLiteral("Like Fetchora on Facebook"));
     twitterButton = button(this, "cmdTwitter", QStringLiteral("t"));
@@ -126,6 +132,7 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
     checkProgramButton->setColors(QColor(0, 204, 255), QColor(36, 69, 154));
     restartButton->setColors(QColor(51, 153, 51), QColor(36, 69, 154));
     changelogButton->setColors(QColor(51, 153, 51), QColor(36, 69, 154));
+    cancelButton->setColors(QColor(0, 204, 255), QColor(36, 69, 154));
 
     auto *versions = new QGridLayout;
     versions->addWidget(programVersionCaption, 0, 0);
@@ -144,6 +151,7 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
     buttons->addWidget(checkProgramButton);
     buttons->addWidget(restartButton);
     buttons->addWidget(changelogButton);
+    buttons->addWidget(cancelButton);
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(headingLabel);
@@ -155,6 +163,7 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
 
     connect(updateCatalogueButton, &ThemedButton::clicked, this, &UpdateWindow::runDefinitionUpdate);
     connect(checkProgramButton, &ThemedButton::clicked, this, &UpdateWindow::runProgramCheck);
+    connect(cancelButton, &ThemedButton::clicked, this, &UpdateWindow::cancelRun);
     connect(changelogButton, &ThemedButton::clicked, this,
             [this] { m_state.shell().openUrl(QUrl(QLatin1String(urls::Changelog))); });
     connect(facebookButton, &ThemedButton::clicked, this,
@@ -183,7 +192,7 @@ UpdateWindow::UpdateWindow(AppState &state, QNetworkAccessManager &network, QWid
 void UpdateWindow::setTrustedMirrors(const QStringList &mirrors)
 {
     m_trusted = mirrors;
-    updateCatalogueButton->setEnabled(true);
+    m_catalogueUpdateBarred = false;
     refreshTrust();
 }
 
@@ -204,7 +213,7 @@ void UpdateWindow::reset()
     changelogButton->setVisible(false);
     updateCatalogueButton->setVisible(true);
     checkProgramButton->setVisible(true);
-    updateCatalogueButton->setEnabled(true);
+    m_catalogueUpdateBarred = false;
     refreshTrust();
 }
 
@@ -218,8 +227,18 @@ void UpdateWindow::refreshTrust()
     } else {
         sourceLabel->setText(QStringLiteral("This Update Source is unknown. Update feature has been disabled."));
         // Stays off until the window starts afresh, even if the address is put back.
-        updateCatalogueButton->setEnabled(false);
+        m_catalogueUpdateBarred = true;
     }
+    updateButtons();
+}
+
+void UpdateWindow::updateButtons()
+{
+    // While a check waits for the network the user can click; only Cancel acts then.
+    for (ThemedButton *b : {checkProgramButton, restartButton, changelogButton})
+        b->setEnabled(!m_running);
+    updateCatalogueButton->setEnabled(!m_running && !m_catalogueUpdateBarred);
+    cancelButton->setVisible(m_running);
 }
 
 void UpdateWindow::addToLog(const QString &text)
@@ -232,28 +251,53 @@ void UpdateWindow::addToLog(const QString &text)
 
 void UpdateWindow::beginRun()
 {
-    m_running = true;
+    m_running = g_checkRunning = true;
+    m_runCancelled = false;
     setWindowTitle(kCaption + QStringLiteral(" [Running ...]"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Busy, yet the Cancel button still takes a click.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    updateButtons();
 }
 
 void UpdateWindow::endRun()
 {
     QApplication::restoreOverrideCursor();
     setWindowTitle(kCaption);
-    m_running = false;
+    m_running = g_checkRunning = false;
+    updateButtons();
+    if (m_deleteWhenRunEnds)
+        deleteLater();
+}
+
+void UpdateWindow::cancelRun()
+{
+    if (m_cancel)
+        m_cancel->cancel();
+}
+
+bool UpdateWindow::mayStartCheck()
+{
+    if (!g_checkRunning)
+        return true;
+    if (!m_running)
+        addToLog(QStringLiteral("Another update is still running. Please try again when it has ended."));
+    return false;
 }
 
 void UpdateWindow::runAutomaticChecks()
 {
-    if (!m_state.options().autoUpdate)
+    if (!m_state.options().autoUpdate || !mayStartCheck())
         return;
     runDefinitionUpdate();
-    runProgramCheck();
+    // A Cancel stops both checks.
+    if (!m_runCancelled && !m_deleteWhenRunEnds)
+        runProgramCheck();
 }
 
 template<class Check> auto UpdateWindow::runCheck(Check check)
 {
+    FetchCancel cancel;
+    m_cancel = &cancel;
     beginRun();
     PointerFriendlyPrompter prompter(m_state.prompter());
     UpdateContext context{m_state.profiles(),
@@ -268,14 +312,17 @@ template<class Check> auto UpdateWindow::runCheck(Check check)
                           [this](const QString &link) { m_state.startDirectDownload(link); },
                           m_limits};
     context.trustedMirrors = m_trusted;
+    context.cancel = &cancel;
     const auto outcome = check(context);
+    m_runCancelled = cancel.isCancelled();
+    m_cancel = nullptr;
     endRun();
     return outcome;
 }
 
 void UpdateWindow::runProgramCheck()
 {
-    if (m_running)
+    if (!mayStartCheck())
         return;
     if (runCheck(checkProgramVersion).newerVersion)
         changelogButton->setVisible(true);
@@ -283,7 +330,7 @@ void UpdateWindow::runProgramCheck()
 
 void UpdateWindow::runDefinitionUpdate()
 {
-    if (m_running)
+    if (!mayStartCheck())
         return;
     if (runCheck(updateDefinitions).updated) {
         show();
@@ -296,12 +343,16 @@ void UpdateWindow::runDefinitionUpdate()
 
 void UpdateWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_running) {
-        // A check in progress finishes first; its time-outs bound the wait.
-        event->ignore();
-        return;
-    }
     saveWindowPlacement(this, m_state.profiles(), m_state.settingsPath(), kSection);
+    if (m_running) {
+        // The check, further down the stack, still uses this window: it stops at
+        // once, and the window is deleted only after the check has returned.
+        if (testAttribute(Qt::WA_DeleteOnClose)) {
+            setAttribute(Qt::WA_DeleteOnClose, false);
+            m_deleteWhenRunEnds = true;
+        }
+        cancelRun();
+    }
     event->accept();
 }
 

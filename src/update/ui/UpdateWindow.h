@@ -27,6 +27,7 @@ public:
     QPlainTextEdit *logView;
     ThemedButton *updateCatalogueButton, *checkProgramButton, *restartButton, *changelogButton, *facebookButton,
         *twitterButton;
+    ThemedButton *cancelButton; // shown while a check runs
 
     void addToLog(const QString &text);
     // Both checks, catalogue first, when the automatic check is switched on.
@@ -46,13 +47,17 @@ Q_SIGNALS:
     void restartRequested();
 
 protected:
+    // Closing during a check cancels it.
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void refreshTrust();
+    void updateButtons();
     template<class Check> auto runCheck(Check check);
     void beginRun();
     void endRun();
+    void cancelRun();
+    bool mayStartCheck(); // one check at a time, program-wide
     QString baseUrl() const;
 
     AppState &m_state;
@@ -60,7 +65,11 @@ private:
     FetchLimits m_limits;
     QStringList m_trusted;
     QString m_localSignatureVersion;
+    FetchCancel *m_cancel = nullptr; // the running check's
     bool m_running = false;
+    bool m_runCancelled = false;          // the last check was stopped by the user
+    bool m_catalogueUpdateBarred = false; // an untrusted address was seen
+    bool m_deleteWhenRunEnds = false;
 };
 
 } // namespace fetchora
