@@ -40,6 +40,8 @@ FetchResult fetchUrl(QNetworkAccessManager &network, const QUrl &url, const Fetc
     requestLimits.idleTimeoutMs = limits.idleTimeoutMs;
     requestLimits.maxBytes = limits.maxBytes;
     requestLimits.maxRedirects = limits.maxRedirects;
+    requestLimits.lowSpeedBytesPerSecond = limits.lowSpeedBytesPerSecond;
+    requestLimits.lowSpeedTimeMs = limits.lowSpeedTimeMs;
     request.setLimits(requestLimits);
 
     QByteArray body;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/HttpRequest.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,6 +17,9 @@ struct FetchLimits
     int idleTimeoutMs = 30000;    // between two pieces of the answer
     qint64 maxBytes = 64 * 1024 * 1024;
     int maxRedirects = 10;
+    // A mirror that only trickles is given up, as every fetch is.
+    int lowSpeedBytesPerSecond = HttpRequest::Limits().lowSpeedBytesPerSecond;
+    int lowSpeedTimeMs = HttpRequest::Limits().lowSpeedTimeMs;
 };
 
 struct FetchResult

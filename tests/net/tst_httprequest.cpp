@@ -152,6 +152,10 @@ private Q_SLOTS:
         QCOMPARE(request.error().text("drip"),
                  "The server 127.0.0.1 sent less than 100 bytes per second for 0.5 "
                  "seconds; the download of drip was stopped.");
+        // An update fetch is held to the same rule.
+        const FetchResult update = fetchUrl(*m_nam, m_server->url(QStringLiteral("/drip")),
+                                            {.lowSpeedBytesPerSecond = 100, .lowSpeedTimeMs = 500});
+        QVERIFY2(!update.ok && update.error.contains(QStringLiteral("bytes per second")), qPrintable(update.error));
     }
 
     void updateFetchWaitsInAnEventLoopAndReportsWriteFailures()
