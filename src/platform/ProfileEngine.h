@@ -49,12 +49,14 @@ struct ProfileLine
 // same file, but whole: no buffer sizes, nothing cut.
 //
 // Writing changes only the bytes it must and replaces the file atomically, so a
-// hand-edited file keeps its comments, blank lines, line ends and encoding, and a
-// crash mid-write leaves the old file in place.
+// hand-edited file keeps its comments, blank lines, line ends and encoding
+// (UTF-16 files included), and a crash mid-write leaves the old file in place.
+// Writes of one file by several Fetchora processes take turns, so none is lost.
 //
-// A file is parsed once and the parse is kept while its size and modification
-// time stay the same; every call still looks at the file on disk, so a change made
-// by another program is seen at the next call.
+// A file is parsed once and the parse is kept while the path names the same file
+// in the same state (its identity, size and times); every call still looks at the
+// file on disk, so a change made by another program is seen at the next call, and
+// a kept parse is never applied to the bytes of another file.
 class ProfileEngine
 {
 public:
@@ -101,7 +103,10 @@ public:
     struct Parsed;
 
 private:
+    struct Located;
     std::shared_ptr<const Parsed> load(const QString &path);
+    bool locate(const QString &path, const QString &section, Located &at);
+    bool readBytes(const QString &path, const QString &section, Located &at);
 
     QHash<QString, std::shared_ptr<const Parsed>> m_cache;
     QByteArray m_scratch; // reused for section reads, so its pages stay warm

@@ -23,8 +23,31 @@ bool isValidUtf8(QByteArrayView bytes)
     return bytes.isValidUtf8();
 }
 
+bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+}
+
+QByteArrayView byteOrderMark(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8Bom: return "\xEF\xBB\xBF";
+    case TextEncoding::Utf16Le: return "\xFF\xFE";
+    case TextEncoding::Utf16Be: return "\xFE\xFF";
+    case TextEncoding::Utf8:
+    case TextEncoding::Windows1252: break;
+    }
+    return {};
+}
+
 TextEncoding detectEncoding(QByteArrayView bytes)
 {
+    // Neither mark can start UTF-8 text, and Windows reads a file that starts
+    // with one as UTF-16 whatever follows.
+    if (bytes.startsWith("\xFF\xFE"))
+        return TextEncoding::Utf16Le;
+    if (bytes.startsWith("\xFE\xFF"))
+        return TextEncoding::Utf16Be;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return isValidUtf8(bytes.sliced(3)) ? TextEncoding::Utf8Bom : TextEncoding::Windows1252;
     return isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
@@ -32,6 +55,17 @@ TextEncoding detectEncoding(QByteArrayView bytes)
 
 QString decodeText(QByteArrayView bytes, TextEncoding encoding)
 {
+    if (isUtf16(encoding)) {
+        const bool big = encoding == TextEncoding::Utf16Be;
+        QString out(bytes.size() / 2, Qt::Uninitialized);
+        char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+        for (qsizetype i = 0; i < out.size(); ++i) {
+            const auto first = static_cast<unsigned char>(bytes[2 * i]);
+            const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+            dst[i] = big ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+        }
+        return out;
+    }
     if (encoding != TextEncoding::Windows1252)
         return QString::fromUtf8(bytes);
     QString out(bytes.size(), Qt::Uninitialized);
@@ -45,6 +79,17 @@ QString decodeText(QByteArrayView bytes, TextEncoding encoding)
 
 bool encodeText(const QString &text, TextEncoding encoding, QByteArray *out)
 {
+    if (isUtf16(encoding)) {
+        const bool big = encoding == TextEncoding::Utf16Be;
+        QByteArray result(text.size() * 2, Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i].unicode();
+            result[2 * i] = char(big ? u >> 8 : u & 0xFF);
+            result[2 * i + 1] = char(big ? u & 0xFF : u >> 8);
+        }
+        *out = result;
+        return true;
+    }
     if (encoding != TextEncoding::Windows1252) {
         *out = text.toUtf8();
         return true;

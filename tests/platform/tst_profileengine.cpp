@@ -7,9 +7,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 using namespace fetchora;
 using fetchora::test::readFile;
@@ -35,6 +43,11 @@ bool setModified(const QString &path, const QDateTime &when)
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QByteArray utf16(QStringView text, QStringConverter::Encoding order = QStringConverter::Utf16LE)
+{
+    return QStringEncoder(order, QStringConverter::Flag::WriteBom)(text);
 }
 
 } // namespace
@@ -97,6 +110,7 @@ private Q_SLOTS:
         row("comment does not hide the key", B("[A]\n;k=0\nk=1\n"), "A", "k", "1");
         row("commented header is no header", B("[A]\n;[B]\nj=2"), "A", "j", "2");
         row("one Windows-1252 byte decides", B("[A]\nk=caf\xC3\xA9\nz=\xE9\n"), "A", "k", "cafÃ©");
+        row("zero-filled tail is no content", B("[A]\nk=1\0\0\0"), "A", "k", "1");
     }
 
     void lookup()
@@ -122,6 +136,7 @@ private Q_SLOTS:
         QCOMPARE(engine.keyNames(file, "S"), QStringList({"Key", "Q", "Empty", "#hash", "Some"}));
         QVERIFY(engine.hasSection(file, "EMPTY") && engine.sectionText(file, "Empty").isEmpty());
         QVERIFY(!engine.hasSection(file, "Missing") && engine.keyNames(file, "Missing").isEmpty());
+        QCOMPARE(engine.sectionText(given(B("[A]\nk=1\n\0\0"), "nul.ini"), "A"), QStringList{"k=1"});
     }
 
     // Every change leaves the bytes it need not touch as they were, writes in the
@@ -161,6 +176,12 @@ private Q_SLOTS:
             B("[\xC4rger]\r\nk=caf\xE9\r\nnew=th\xE9 \x80\r\n"));
         row("UTF-8 with mark stays so", B("\xEF\xBB\xBF[A]\r\nk=1\r\n"), {PW::set("A", "k", "é 漢")},
             B("\xEF\xBB\xBF[A]\r\nk=\xC3\xA9 \xE6\xBC\xA2\r\n"));
+        row("UTF-16 stays so", utf16(u"[A]\r\nk=1\r\n"), {PW::set("A", "k", "é 漢 😀"), PW::set("B", "x", "1")},
+            utf16(u"[A]\r\nk=é 漢 😀\r\n[B]\r\nx=1\r\n"));
+        row("UTF-16 big-endian, lone halves kept", utf16(u"[A]\nz=\xDC00 \xD800\n[B]\n", QStringConverter::Utf16BE),
+            addB, utf16(u"[A]\nz=\xDC00 \xD800\n[B]\nx=1\n", QStringConverter::Utf16BE));
+        row("new key before a zero-filled tail", B("[A]\nk=1\n\0\0"), addJ, B("[A]\nk=1\nj=2\n\0\0"));
+        row("new section before a zero-filled tail", B("[A]\nk=1\0"), addB, B("[A]\nk=1\n[B]\nx=1\n\0"));
         row("odd bytes elsewhere kept", B("[A]\nk=a\0b\n\0x\0=\0\n[B]\nx=1\n"), {PW::set("B", "x", "2")},
             B("[A]\nk=a\0b\n\0x\0=\0\n[B]\nx=2\n"));
         // Values a reader would change are stored in one more pair of quotes.
@@ -170,6 +191,13 @@ private Q_SLOTS:
             {PW::set("A", "k", "2"), PW::set("A", "k", "3"), PW::removeKey("B", "x"), PW::set("B", "x", "b"),
              PW::set("E", "z", "1"), PW::removeSection("E")},
             B("[A]\nk=3\n[B]\nx=b\n"));
+        row("batch: a removed first section uncovers the next", B("[A]\nk=1\n[B]\n[a]\nk=2\n"),
+            {PW::removeSection("A"), PW::set("A", "k", "3")}, B("[B]\n[a]\nk=3\n"));
+        row("batch: keys into a new section", B("[A]\nk=1"),
+            {PW::set("B", "x", "1"), PW::set("B", "y", "2"), PW::set("A", "j", "2"), PW::removeKey("B", "x")},
+            B("[A]\nk=1\nj=2\n[B]\ny=2\n"));
+        row("batch: line end of what is left", B("[A]\nk=1\r\n[B]\r\n"),
+            {PW::removeSection("A"), PW::set("C", "x", "1")}, B("[B]\r\n[C]\r\nx=1\r\n"));
         // Nothing to change: the file is not even rewritten.
         row("same value, quoted", B("[A]\n Key = 'a b' \n"), {PW::set("a", "KEY", "a b")}, B("[A]\n Key = 'a b' \n"));
         row("same value, Windows-1252", B("[A]\nk=caf\xE9"), {PW::set("A", "k", "café")}, B("[A]\nk=caf\xE9"));
@@ -192,7 +220,12 @@ private Q_SLOTS:
         const PW &last = changes.last();
         if (last.kind == PW::Kind::SetValue)
             QCOMPARE(ProfileEngine().readString(p, last.section, last.key, "?"), last.value);
-        QCOMPARE(entries(m_dir->path()), QStringList{"t.ini"});
+        // A batch gives the bytes its changes give one at a time.
+        const QString single = given(file, "one.ini");
+        for (const PW &w : changes)
+            QVERIFY(engine.write(single, {w}));
+        QCOMPARE(readFile(single), expected);
+        QCOMPARE(entries(m_dir->path()), QStringList({"one.ini", "t.ini"}));
     }
 
     // A change that would break a line, or that the file's encoding cannot hold,
@@ -253,6 +286,70 @@ private Q_SLOTS:
         QCOMPARE(entries(m_dir->path()), QStringList({"folder.ini", "missing.ini"}));
     }
 
+    // Writes from two processes at once all arrive: each is one whole read-modify-write.
+    void concurrentWritersLoseNothing()
+    {
+        const QString p = path();
+        {
+            QLockFile held(p + ".lock");
+            QVERIFY(held.tryLock());
+            QString error;
+            QVERIFY(!ProfileEngine().writeString(p, "S", "k", "1", &error));
+            QVERIFY2(error.contains("is in use by another program; try again."), qPrintable(error));
+            QVERIFY(!QFileInfo::exists(p));
+        }
+        QProcess writers[2];
+        for (int i = 0; i < 2; ++i)
+            writers[i].start(QCoreApplication::applicationFilePath(), {"--write-keys", p, QString(QChar('a' + i))});
+        for (QProcess &w : writers)
+            QVERIFY2(w.waitForFinished(-1) && w.exitCode() == 0, w.readAllStandardError().constData());
+        QCOMPARE(ProfileEngine().keyNames(p, "S").size(), 2000);
+    }
+
+    // Rewrites that keep size and time and only swap the sections: every value
+    // read is one that was written, never bytes of one layout read by the other.
+    void readsWhileAnotherRewrites()
+    {
+#ifdef Q_OS_UNIX
+        const QByteArray layouts[2] = {B("[A]\nk=a1\n[B]\nk=b1\n"), B("[B]\nk=b2\n[A]\nk=a2\n")};
+        const QString p = given(layouts[0]), next = path("next.ini");
+        std::atomic<bool> stop = false;
+        std::thread writer([&] {
+            for (int i = 1; !stop; ++i)
+                if (!writeFile(next, layouts[i % 2]) || !setModified(next, kOld)
+                    || std::rename(QFile::encodeName(next), QFile::encodeName(p)) != 0)
+                    qFatal("the rewriting thread failed");
+        });
+        const auto joined = qScopeGuard([&] {
+            stop = true;
+            writer.join();
+        });
+        ProfileEngine engine;
+        for (int i = 0; i < 20000; ++i) {
+            const QString a = engine.readString(p, "A", "k"), b = engine.readString(p, "B", "k");
+            QVERIFY2((a == "a1" || a == "a2") && (b == "b1" || b == "b2"), qPrintable(a + " " + b));
+        }
+#else
+        QSKIP("atomic rewrites by a second writer are tested on Unix");
+#endif
+    }
+
+    // A write killed half-way leaves its temporary file; the next write removes
+    // such leftovers of its own file once they are old, and nothing else.
+    void oldTemporaryFilesRemoved()
+    {
+        const QString p = given(B("[A]\nk=1\n"));
+        const QStringList old = {"t.ini.fetchora-0a1b2c3d.tmp", "t.ini.backup", "u.ini.fetchora-0a1b2c3d.tmp",
+                                 "t.ini.fetchora-0a1b2c3d.tmp.txt"};
+        for (const QString &name : old)
+            QVERIFY(setModified(given("x", name), QDateTime::currentDateTime().addSecs(-600)));
+        given("x", "t.ini.fetchora-9f8e7d6c.tmp"); // may belong to a write in progress
+        QVERIFY(ProfileEngine().writeString(p, "A", "k", "2"));
+        QCOMPARE(entries(m_dir->path()),
+                 QStringList({"t.ini", "t.ini.backup", "t.ini.fetchora-0a1b2c3d.tmp.txt", "t.ini.fetchora-9f8e7d6c.tmp",
+                              "u.ini.fetchora-0a1b2c3d.tmp"}));
+    }
+
     void writeKeepsTheFileItself()
     {
 #ifdef Q_OS_UNIX
@@ -287,10 +384,11 @@ private Q_SLOTS:
         QVERIFY(writeFile(p, B("[A]\nk=33\n[B]\ny=1\n")) && setModified(p, kOld.addSecs(60)));
         QCOMPARE(engine.readString(p, "A", "k"), "33");
         QCOMPARE(engine.parseCount(), 3);
-        // A change that keeps size and time is seen once the caller drops the kept parse.
-        QVERIFY(writeFile(p, B("[A]\nk=44\n[C]\ny=1\n")) && setModified(p, kOld.addSecs(60)));
-        engine.forget(p);
-        QCOMPARE(engine.sectionNames(p), QStringList({"A", "C"}));
+        // Another file put in its place with the same size and time, the sections swapped.
+        QVERIFY(writeFile(path("new.ini"), B("[C]\ny=1\n[A]\nk=44\n"))
+                && setModified(path("new.ini"), kOld.addSecs(60)));
+        QVERIFY(QFile::remove(p) && QFile::rename(path("new.ini"), p));
+        QCOMPARE(engine.readString(p, "A", "k"), "44");
         // A write always starts from the bytes on disk, whatever the kept parse says.
         QVERIFY(writeFile(p, B("[A]\nk=55\n[B]\ny=1\n")) && setModified(p, kOld.addSecs(60)));
         QVERIFY(engine.writeString(p, "B", "z", "2"));
@@ -356,5 +454,20 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProfileEngine)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // One of the writers of concurrentWritersLoseNothing: 1,000 keys, one write each.
+    if (argc == 4 && qstrcmp(argv[1], "--write-keys") == 0) {
+        ProfileEngine engine;
+        QString error;
+        for (int i = 0; i < 1000; ++i)
+            if (!engine.writeString(QString::fromLocal8Bit(argv[2]), "S", argv[3] + QString::number(i), "v", &error))
+                return std::fputs(qPrintable(error), stderr), 1;
+        return 0;
+    }
+    TestProfileEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_profileengine.moc"
