@@ -56,9 +56,9 @@ QStringList readListFile(const QString &path, QString *error)
         return {};
     }
     QByteArray bytes = file.readAll();
-    TextEncoding encoding = detectEncoding(bytes);
-    if (encoding == TextEncoding::Utf8Bom)
-        bytes.remove(0, 3);
+    const TextEncoding encoding = detectEncoding(bytes);
+    // The byte-order mark of a UTF-8 or UTF-16 file is no part of its first item.
+    bytes.remove(0, byteOrderMark(encoding).size());
     const QString text = decodeText(bytes, encoding);
 
     QStringList items;

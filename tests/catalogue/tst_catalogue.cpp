@@ -178,6 +178,7 @@ private Q_SLOTS:
         row("first contained item", B("none\nTool\nToolbar"), {"none", "Tool", "Toolbar"}, "Great Toolbar", 1);
         row("Windows-1252", B("caf\xE9\r\n"), {"café"}, "Café café", 0);
         row("UTF-8 with a mark", B("\xEF\xBB\xBFna\xC3\xAFve"), {"naïve"}, "NAÏVE", -1);
+        row("UTF-16 with a mark", B("\xFF\xFEt\0o\0o\0l\0\r\0\n\0"), {"tool"}, "a tool", 0);
         row("empty file", QByteArray(), {}, "anything", -1);
     }
 
