@@ -54,8 +54,13 @@ int main(int argc, char *argv[])
                      qPrintable(QDir::toNativeSeparators(dataDir)));
 
     SingleInstance instance(SingleInstance::keyFor(dataDir));
-    if (!parser.isSet(exitWhenShown) && !instance.tryBecomePrimary())
-        return 0;
+    if (!parser.isSet(exitWhenShown)) {
+        const bool primary = instance.tryBecomePrimary();
+        if (!instance.error().isEmpty())
+            std::fprintf(stderr, "Fetchora: %s\n", qPrintable(instance.error()));
+        if (!primary)
+            return instance.error().isEmpty() ? 0 : 1;
+    }
 
     ProfileEngine profiles;
     DesktopShell shell;
