@@ -1,5 +1,7 @@
 // Tests for the addresses built from a link and for starting command entries,
-// with real processes.
+// with real processes; what reaches the browser is captured.
+
+#include "TestSupport.h"
 
 #include "actions/LinkActions.h"
 
@@ -26,9 +28,35 @@ private Q_SLOTS:
         QCOMPARE(query.queryItemValue("Subject", QUrl::FullyDecoded), "Subject & more?");
         QCOMPARE(query.queryItemValue("Body", QUrl::FullyDecoded), "Body: " + link);
         QVERIFY(QUrlQuery(blockDirectDownloadMail(link)).queryItemValue("Body", QUrl::FullyDecoded).contains(link));
+    }
 
-        QCOMPARE(browserUrl("  https://example.org/a b ").toEncoded(), "https://example.org/a%20b");
-        QCOMPARE(browserUrl("www.example.org/page").scheme(), "http");
+    // A catalogue line is text anyone can edit or ship in a mirror: only web
+    // addresses go to the browser.
+    void onlyWebAddressesOpen_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("opened"); // empty: refused
+        // clang-format off
+        QTest::newRow("blanks") << "  https://example.org/a b " << "https://example.org/a%20b";
+        QTest::newRow("no scheme") << "www.example.org/page" << "http://www.example.org/page";
+        QTest::newRow("capitals") << "HTTP://Example.org/x" << "http://example.org/x";
+        for (const char *link : {"file:///etc/passwd", "FILE:/etc/passwd", "/etc/passwd", "C:\\Windows\\notepad.exe",
+                                 "\\\\server\\share\\tool.exe", "smb://server/share/tool.exe", "javascript:alert(1)",
+                                 "data:text/html,<b>x</b>", "https:///no-host", "mailto:someone@example.org", "", "  "})
+            QTest::newRow(link) << link << "";
+        // clang-format on
+    }
+
+    void onlyWebAddressesOpen()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, opened);
+        test::RecordingShell shell;
+        test::ScriptedPrompter prompter;
+        QCOMPARE(openWebLink(shell, prompter, link), !opened.isEmpty());
+        QCOMPARE(shell.opened.isEmpty() ? QString() : shell.opened.first().toEncoded(), opened);
+        // What is refused is named in a warning.
+        QCOMPARE(prompter.messages.size() == 1 && prompter.messages.first().text.contains(link), opened.isEmpty());
     }
 
     void commandEntriesStartOrSayWhichFailed()

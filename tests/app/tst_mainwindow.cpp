@@ -100,7 +100,8 @@ private Q_SLOTS:
                      {"FOPortable.def", crlf({"[Portable Apps]", "Portable Blocked=https://example.org/abc/pb.exe"})},
                      {"FOSlim.def", crlf({"[Slim Apps]", "CCleaner Slim=https://example.org/ccs.exe"})},
                      {"FOSpecial.def", special.replace("DIR", tmp->path().toUtf8())},
-                     {"FOPages.def", crlf({"[Help Pages]", "Blocked Page=https://example.org/abc/page"})},
+                     {"FOPages.def",
+                      crlf({"[Help Pages]", "Blocked Page=https://example.org/abc/page", "Local=file:///etc/passwd"})},
                      {"FOVersion.ini", crlf({"[Signature]", "Version=1"})},
                      {"FOBlacklist.def", crlf({"/abc/"})},
                      {"FOAdware.def", crlf({"CCleaner"})}}));
@@ -232,6 +233,8 @@ private Q_SLOTS:
                "https://example.org/abc/pb.exe";
         QTest::newRow("double click, page") << Database::Pages << "Blocked Page" << "double on"
             << "https://example.org/abc/page -11 opened https://example.org/abc/page";
+        QTest::newRow("double click, page not on the web") << Database::Pages << "Local" << "double on"
+            << "file:///etc/passwd -11 warn";
         QTest::newRow("double click, CMD in capitals is no command")
             << Database::Special << "CMD Shortcuts" << "double on"
             << "https://example.org/cmd.zip 111 downloaded https://example.org/cmd.zip";
