@@ -1,12 +1,10 @@
-// Tests for the addresses built from a link and for starting command entries,
-// with real processes; what reaches the browser is captured.
+// Tests for the addresses built from a link and for starting command entries;
+// what reaches the browser is captured.
 
 #include "TestSupport.h"
 
 #include "actions/LinkActions.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -23,10 +21,8 @@ private Q_SLOTS:
         const QString link = "https://example.org/get?a=1&b=2+3#part 100%";
         const QUrl mail = mailUrl("someone@example.org", "Subject & more?", "Body: " + link);
         QCOMPARE(mail.path(), "someone@example.org");
-        const QUrlQuery query(mail);
-        QCOMPARE(query.queryItems().size(), 2);
-        QCOMPARE(query.queryItemValue("Subject", QUrl::FullyDecoded), "Subject & more?");
-        QCOMPARE(query.queryItemValue("Body", QUrl::FullyDecoded), "Body: " + link);
+        QCOMPARE(QUrlQuery(mail).queryItems(QUrl::FullyDecoded),
+                 (QList<std::pair<QString, QString>>{{"Subject", "Subject & more?"}, {"Body", "Body: " + link}}));
         QVERIFY(QUrlQuery(blockDirectDownloadMail(link)).queryItemValue("Body", QUrl::FullyDecoded).contains(link));
     }
 
@@ -37,12 +33,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("opened"); // empty: refused
         // clang-format off
-        QTest::newRow("blanks") << "  https://example.org/a b " << "https://example.org/a%20b";
-        QTest::newRow("no scheme") << "www.example.org/page" << "http://www.example.org/page";
-        QTest::newRow("capitals") << "HTTP://Example.org/x" << "http://example.org/x";
+        QTest::newRow("blanks, no scheme") << " www.example.org/a b " << "http://www.example.org/a%20b";
+        QTest::newRow("capitals") << "HTTPS://Example.org/x" << "https://example.org/x";
         for (const char *link : {"file:///etc/passwd", "FILE:/etc/passwd", "/etc/passwd", "C:\\Windows\\notepad.exe",
                                  "\\\\server\\share\\tool.exe", "smb://server/share/tool.exe", "javascript:alert(1)",
-                                 "data:text/html,<b>x</b>", "https:///no-host", "mailto:someone@example.org", "", "  "})
+                                 "https:///no-host", "mailto:someone@example.org", "  "})
             QTest::newRow(link) << link << "";
         // clang-format on
     }
@@ -54,23 +49,17 @@ private Q_SLOTS:
         test::RecordingShell shell;
         test::ScriptedPrompter prompter;
         QCOMPARE(openWebLink(shell, prompter, link), !opened.isEmpty());
-        QCOMPARE(shell.opened.isEmpty() ? QString() : shell.opened.first().toEncoded(), opened);
-        // What is refused is named in a warning.
-        QCOMPARE(prompter.messages.size() == 1 && prompter.messages.first().text.contains(link), opened.isEmpty());
+        QCOMPARE(shell.opened.value(0).toEncoded(), opened.toLatin1());
+        QCOMPARE(prompter.messages.value(0).text.contains(link), opened.isEmpty()); // what is refused is named
     }
 
-    void commandEntriesStartOrSayWhichFailed()
+    // Starting one is tested with the main window's command entries.
+    void failedCommandEntriesSaySo()
     {
-        QTemporaryDir dir;
-        const QString marker = dir.filePath("ran.txt");
-        QString error;
-        QVERIFY2(startCommandLine("touch \"" + marker + "\"", &error), qPrintable(error));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 10000);
-        QVERIFY(!startCommandLine("/nonexistent/program --flag", &error));
-        QVERIFY(error.contains("/nonexistent/program --flag"));
-        error.clear();
-        QVERIFY(!startCommandLine("   ", &error));
-        QVERIFY(!error.isEmpty());
+        QString error, blank;
+        QVERIFY(!startCommandLine("/nonexistent/program --flag", &error)
+                && error.contains("/nonexistent/program --flag"));
+        QVERIFY(!startCommandLine("   ", &blank) && !blank.isEmpty());
     }
 };
 
