@@ -56,10 +56,15 @@ int main(int argc, char *argv[])
     SingleInstance instance(SingleInstance::keyFor(dataDir));
     if (!parser.isSet(exitWhenShown)) {
         const bool primary = instance.tryBecomePrimary();
-        if (!instance.error().isEmpty())
-            std::fprintf(stderr, "Fetchora: %s\n", qPrintable(instance.error()));
-        if (!primary)
-            return instance.error().isEmpty() ? 0 : 1;
+        const QString problem = instance.error();
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "Fetchora: %s\n", qPrintable(problem));
+        if (!primary) {
+            // A start that reached nobody says so; otherwise nothing at all would show.
+            if (!problem.isEmpty())
+                MessageBoxPrompter().warn(problem);
+            return problem.isEmpty() ? 0 : 1;
+        }
     }
 
     ProfileEngine profiles;
