@@ -75,8 +75,7 @@ QString SingleInstance::privateFolder(QString *error)
     if (why.isEmpty())
         return own;
     if (error)
-        *error =
-            QStringLiteral("The folder %1 is no safe place to tell other starts of Fetchora apart: %2.").arg(own, why);
+        *error = QStringLiteral("Fetchora cannot keep its start-up lock in %1: %2.").arg(own, why);
     return {};
 #else
     // The temporary folder is the user's own here, and the socket is a named
