@@ -1,6 +1,8 @@
 #include "LinkActions.h"
 
 #include "ProductUrls.h"
+#include "platform/Prompter.h"
+#include "platform/Shell.h"
 
 #include <QProcess>
 
@@ -8,10 +10,29 @@ namespace fetchora {
 
 QUrl browserUrl(const QString &link)
 {
-    const QUrl url(link.trimmed(), QUrl::TolerantMode);
-    if (url.isValid() && !url.scheme().isEmpty())
-        return url;
-    return QUrl::fromUserInput(link.trimmed());
+    const QString text = link.trimmed();
+    QUrl url(text, QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        url = QUrl::fromUserInput(text);
+    // The scheme comes lower-cased; a web address without a host would be
+    // completed by whatever handles it.
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return url.isValid() && web && !url.host().isEmpty() ? url : QUrl();
+}
+
+bool openWebLink(Shell &shell, Prompter &prompter, const QString &link)
+{
+    const QUrl url = browserUrl(link);
+    if (url.isEmpty()) {
+        prompter.warn(QStringLiteral("\"%1\" is not a web address, so Fetchora did not open it. "
+                                     "Only http and https links are opened in the browser.")
+                          .arg(link));
+        return false;
+    }
+    if (shell.openUrl(url))
+        return true;
+    prompter.warn(QStringLiteral("%1 could not be opened.").arg(url.toDisplayString()));
+    return false;
 }
 
 QUrl mailUrl(const QString &recipient, const QString &subject, const QString &body)

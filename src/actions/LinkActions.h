@@ -5,9 +5,20 @@
 
 namespace fetchora {
 
+class Prompter;
+class Shell;
+
 // The address a link opens in the web browser. Catalogue links carry their
-// scheme; one that does not is taken as a web address.
+// scheme; one that does not is taken as a web address. A catalogue line is
+// text anyone can edit or ship in a mirror, so only http and https addresses
+// are given: a local path, file:, smb:, javascript: or any other scheme gives
+// an empty address.
 QUrl browserUrl(const QString &link);
+
+// What every action that opens a link in the browser does: opens its web
+// address, or warns naming the link and opens nothing. A desktop that could
+// not open the address is told as well. Whether the browser got it.
+bool openWebLink(Shell &shell, Prompter &prompter, const QString &link);
 
 // A mail address with subject and body, each part percent-encoded so that a
 // link holding "&", "#", "%" or blanks reaches the mail client whole.

@@ -410,7 +410,7 @@ void BrowseController::directDownload()
 
 void BrowseController::openInBrowser()
 {
-    m_state.shell().openUrl(browserUrl(m_state.currentLink()));
+    openWebLink(m_state.shell(), m_state.prompter(), m_state.currentLink());
 }
 
 void BrowseController::runCommandEntry()

@@ -54,8 +54,18 @@ int main(int argc, char *argv[])
                      qPrintable(QDir::toNativeSeparators(dataDir)));
 
     SingleInstance instance(SingleInstance::keyFor(dataDir));
-    if (!parser.isSet(exitWhenShown) && !instance.tryBecomePrimary())
-        return 0;
+    if (!parser.isSet(exitWhenShown)) {
+        const bool primary = instance.tryBecomePrimary();
+        const QString problem = instance.error();
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "Fetchora: %s\n", qPrintable(problem));
+        if (!primary) {
+            // A start that reached nobody says so; otherwise nothing at all would show.
+            if (!problem.isEmpty())
+                MessageBoxPrompter().warn(problem);
+            return problem.isEmpty() ? 0 : 1;
+        }
+    }
 
     ProfileEngine profiles;
     DesktopShell shell;

@@ -41,19 +41,24 @@ std::optional<int> parseStoredNumber(const QString &text)
     return int(value);
 }
 
-bool titleBarReachable(const QRect &frame, const QList<QRect> &availableScreens)
+int titleBarScreen(const QRect &frame, const QList<QRect> &availableScreens)
 {
     // The strip a user grabs to move the window: the top of the frame, less the
     // buttons at its ends.
     constexpr int kStripHeight = 24;
     constexpr int kMinGrabWidth = 40;
     const QRect strip(frame.left(), frame.top(), frame.width(), kStripHeight);
-    for (const QRect &screen : availableScreens) {
-        const QRect overlap = strip.intersected(screen);
-        if (overlap.width() >= kMinGrabWidth && overlap.height() >= 8)
-            return true;
+    int best = -1;
+    qint64 bestArea = 0;
+    for (int i = 0; i < availableScreens.size(); ++i) {
+        const QRect overlap = strip.intersected(availableScreens.at(i));
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (overlap.width() >= kMinGrabWidth && overlap.height() >= 8 && area > bestArea) {
+            best = i;
+            bestArea = area;
+        }
     }
-    return false;
+    return best;
 }
 
 } // namespace fetchora

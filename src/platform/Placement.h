@@ -18,8 +18,9 @@ int twipsToPixels(int twips, double logicalDpi);
 // else, or a number that does not fit an int, gives nothing.
 std::optional<int> parseStoredNumber(const QString &text);
 
-// True when enough of the window's title bar (the top strip of its frame) lies
-// on one of the available screen areas for the user to grab it.
-bool titleBarReachable(const QRect &frame, const QList<QRect> &availableScreens);
+// The available screen area that holds enough of the window's title bar (the
+// top strip of its frame) for the user to grab it, the one holding most of it
+// when several do: the screen the window lands on. -1 when none does.
+int titleBarScreen(const QRect &frame, const QList<QRect> &availableScreens);
 
 } // namespace fetchora

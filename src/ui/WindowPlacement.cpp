@@ -100,16 +100,35 @@ void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QStrin
         outer.setWidth(twipsToPixels(*width, dpi));
     if (height && *height > 0)
         outer.setHeight(twipsToPixels(*height, dpi));
+
+    const QList<QRect> areas = availableAreas();
+    QPoint pos;
+    int screen = -1;
+    if (left || top) {
+        pos = QPoint(left ? twipsToPixels(*left, dpi) : window->frameGeometry().x(),
+                     top ? twipsToPixels(*top, dpi) : window->frameGeometry().y());
+        screen = titleBarScreen(QRect(pos, outer), areas);
+    }
+    // No larger than the screen the window lands on: a size kept from a larger
+    // screen, or typed by hand, would make a window no screen can show. Never
+    // smaller than the window needs, though.
+    const QRect available = screen >= 0 ? areas.at(screen)
+        : window->screen()              ? window->screen()->availableGeometry()
+                                        : QRect();
+    if (!available.isEmpty())
+        outer = outer.boundedTo(available.size());
+    outer = outer.expandedTo(window->minimumSize() + extra);
     if (outer != window->frameGeometry().size()) {
-        window->resize((outer - extra).expandedTo(window->minimumSize()));
+        window->resize(outer - extra);
         new OuterSizeFixer(window, outer);
     }
-
-    if (left || top) {
-        const QPoint pos(left ? twipsToPixels(*left, dpi) : window->frameGeometry().x(),
-                         top ? twipsToPixels(*top, dpi) : window->frameGeometry().y());
-        if (titleBarReachable(QRect(pos, outer), availableAreas()))
-            window->move(pos);
+    if (screen >= 0) {
+        // Now that it fits, the whole frame goes on that screen: a title bar
+        // that reached it only by a width now cut off would be out of reach.
+        const QRect area = areas.at(screen);
+        pos.setX(qMax(area.left(), qMin(pos.x(), area.right() + 1 - outer.width())));
+        pos.setY(qMax(area.top(), qMin(pos.y(), area.bottom() + 1 - outer.height())));
+        window->move(pos);
     }
 }
 

@@ -19,7 +19,9 @@ bool saveWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &
 
 // Applies a stored placement before the window is shown. A size that is not a
 // positive number is ignored; a position that would leave the title bar on no
-// available screen is ignored and the window opens at its default place.
+// available screen is ignored and the window opens at its default place. The
+// size is cut to the available area of the screen the window lands on (never
+// below the window's minimum), and the window is moved into that area.
 void restoreWindowPlacement(QWidget *window, ProfileEngine &engine, const QString &settingsPath,
                             const QString &section);
 

@@ -100,7 +100,7 @@ private Q_SLOTS:
                      {"FOPortable.def", crlf({"[Portable Apps]", "Portable Blocked=https://example.org/abc/pb.exe"})},
                      {"FOSlim.def", crlf({"[Slim Apps]", "CCleaner Slim=https://example.org/ccs.exe"})},
                      {"FOSpecial.def", special.replace("DIR", tmp->path().toUtf8())},
-                     {"FOPages.def", crlf({"[Help Pages]", "Blocked Page=https://example.org/abc/page"})},
+                     {"FOPages.def", crlf({"[Help Pages]", "Blocked Page=file:///abc/page"})},
                      {"FOVersion.ini", crlf({"[Signature]", "Version=1"})},
                      {"FOBlacklist.def", crlf({"/abc/"})},
                      {"FOAdware.def", crlf({"CCleaner"})}}));
@@ -220,9 +220,9 @@ private Q_SLOTS:
         QTest::newRow("Apps, barred") << Database::Apps << "Firebird" << "click" << bird + " 010";
         QTest::newRow("Special, barred") << Database::Special << "Special Blocked" << "right"
                                          << "https://example.org/abc/sb.exe 010 mnSpecial mnuDownloadSpecial";
-        // No blacklist for pages.
+        // No blacklist for pages; a link that is no web address is not opened.
         QTest::newRow("Pages") << Database::Pages << "Blocked Page" << "right"
-                               << "https://example.org/abc/page -11 mnPages mnuVisitPage";
+                               << "file:///abc/page -11 mnPages mnuVisitPage";
         QTest::newRow("double click off") << Database::Apps << "Firefox" << "double yes" << fox + " 111";
         QTest::newRow("double click") << Database::Apps << "Firefox" << "double on" << fox + " 111 downloaded " + fox;
         QTest::newRow("double click, barred, page wanted") << Database::Apps << "Firebird" << "double on yes"
@@ -231,7 +231,7 @@ private Q_SLOTS:
             << "https://example.org/abc/pb.exe 010 ask DDL not available for Portable Blocked: "
                "https://example.org/abc/pb.exe";
         QTest::newRow("double click, page") << Database::Pages << "Blocked Page" << "double on"
-            << "https://example.org/abc/page -11 opened https://example.org/abc/page";
+            << "file:///abc/page -11 warn";
         QTest::newRow("double click, CMD in capitals is no command")
             << Database::Special << "CMD Shortcuts" << "double on"
             << "https://example.org/cmd.zip 111 downloaded https://example.org/cmd.zip";

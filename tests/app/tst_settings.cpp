@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 
@@ -118,6 +119,12 @@ private Q_SLOTS:
         QCOMPARE(app->child<QComboBox>("cboTheme")->currentText(), "Ocean");
         QCOMPARE(app->child<QLineEdit>("txtJDownloaderPath")->text(), "/opt/jd2/JDownloader.exe");
         QVERIFY(app->child<QLineEdit>("txtSignatureServer")->text().endsWith(".org/fetchora_latest/de/"));
+
+        // A size kept from a larger screen, or typed by hand, is cut to the
+        // screen the window lands on, and the window kept on it.
+        QVERIFY(closeApp() && put("Fetchora.ini", "[WindowState]\nLeft=600\nTop=600\nHeight=150000\nWidth=150000")
+                && start());
+        QCOMPARE(app->window.frameGeometry(), app->window.screen()->availableGeometry());
     }
 };
 

@@ -354,9 +354,7 @@ void DownloadDialog::openFolder()
 
 void DownloadDialog::openInBrowser()
 {
-    const QUrl url = browserUrl(m_link);
-    if (!m_state.shell().openUrl(url))
-        m_state.prompter().warn(QStringLiteral("%1 could not be opened.").arg(url.toDisplayString()));
+    openWebLink(m_state.shell(), m_state.prompter(), m_link);
 }
 
 QString DownloadDialog::humanSize(qint64 bytes)
