@@ -65,8 +65,8 @@ QList<ProfileWrite> batch(int sections, int changes, int run)
     QList<ProfileWrite> out;
     const QString value = QStringLiteral("run %1").arg(run);
     for (int i = 0; i + 2 < changes; ++i)
-        out.append(ProfileWrite::set(sectionName(int(qint64(i) * sections / (changes - 2))), QStringLiteral("Left"),
-                                     value));
+        out.append(
+            ProfileWrite::set(sectionName(int(qint64(i) * sections / (changes - 2))), QStringLiteral("Left"), value));
     out.append(ProfileWrite::set(sectionName(sections / 2), QStringLiteral("Added"), value));
     out.append(ProfileWrite::set(QStringLiteral("Bench"), QStringLiteral("Run"), value));
     return out;
